@@ -1,0 +1,5 @@
+#include "OptionRecords.h"
+
+void InitInputOptions(TInputOptions &AOptions) { AOptions = TInputOptions{}; }
+
+void InitOutputOptions(TOutputOptions &AOptions) { AOptions = TOutputOptions{}; }
