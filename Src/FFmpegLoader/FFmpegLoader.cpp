@@ -6,6 +6,8 @@
 #include <cassert>
 #include <cstdio>
 
+#include "FFmpegLogger/FFmpegLogger.h"
+
 namespace ff {
 AVUtilTable util;
 AVCodecTable codec;
@@ -186,6 +188,8 @@ bool TFFmpegLoader::Load(TLibrary ALibrary) {
     try {
       FixupLibrary(ALibrary, st.Handle, LibraryFileName(ALibrary));
       st.Fixuped = true;
+      // The library's own log goes to the sink from its first line on.
+      if (ALibrary == avUtil && FInstallLogger) GlobalLogger().InstallAVLogCallback();
       for (auto &hook : FHooks[ALibrary]) hook();
     } catch (const BindError &e) {
       FLastErrMsg = e.Message;
