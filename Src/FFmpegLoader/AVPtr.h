@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "FFmpegLoader.h"
+#include "UnicodeProtocol/UnicodeProtocol.h"
 
 namespace ff {
 
@@ -17,7 +18,8 @@ struct CodecContextDeleter {
   void operator()(AVCodecContext *p) const { codec.avcodec_free_context(&p); }
 };
 struct InputContextDeleter {
-  void operator()(AVFormatContext *p) const { format.avformat_close_input(&p); }
+  // Also releases the custom I/O of a "unicode:utf8:" input.
+  void operator()(AVFormatContext *p) const { CloseMediaInput(&p); }
 };
 struct SwrDeleter {
   void operator()(SwrContext *p) const { resample.swr_free(&p); }
