@@ -1,0 +1,12 @@
+// The dialog tests need one QApplication for the whole run.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char **argv) {
+  // Headless unless a platform was asked for (xcb under Xvfb for screenshots).
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
