@@ -232,3 +232,24 @@ void ConfirmOptions(TConversionProfile &p, const TChosenOptions &c, std::string_
   p.Video_TimeStart = 0;
   p.StartTime_TimeLength = "NoSelect";
 }
+
+TConfigureResult ConfigureProfile(TConversionProfile &profile, std::string_view outputFolder,
+                                  const TChosenOptions &overrides) {
+  TOptionSelectors s;
+  ClearOptionSelectors(s, profile);
+  if (!ApplyPresetRow(s, profile, outputFolder)) return {TConfigureError::UnknownPreset, {}, {}};
+  const std::pair<TSelectorState *, const std::string *> targets[] = {
+      {&s.Resolution, &overrides.Resolution},     {&s.VideoBitrate, &overrides.VideoBitrate},
+      {&s.FrameRate, &overrides.FrameRate},       {&s.Aspect, &overrides.Aspect},
+      {&s.AudioBitrate, &overrides.AudioBitrate}, {&s.SampleRate, &overrides.SampleRate},
+      {&s.Channels, &overrides.Channels}};
+  const char *const labels[] = {"视频分辨率：", "视频比特率：", "视频帧率：", "视频缩放比：",
+                                "音频比特率：", "音频采样率：", "声道设置："};
+  for (size_t i = 0; i < std::size(targets); ++i) {
+    const auto &[selector, text] = targets[i];
+    if (!text->empty() && !selector->Select(*text))
+      return {TConfigureError::ItemNotOffered, labels[i], *text};
+  }
+  ConfirmOptions(profile, ChosenOptions(s), outputFolder);
+  return {};
+}

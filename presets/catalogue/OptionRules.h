@@ -67,3 +67,19 @@ void ConfirmOptions(TConversionProfile &profile, const TChosenOptions &chosen,
 // "128 kbps" -> 128000, "12.2 kbps" -> 12200. Decimal digits are taken exactly, so
 // "5.15 kbps" is 5150 and not one bit less. Nothing for a text without a number.
 [[nodiscard]] std::optional<int32_t> BitrateFromText(std::string_view text);
+
+// The whole options-dialog path without a window, for programs that take the choice as
+// text: applies the row of profile.VideoSelectType, makes every non-empty text of
+// overrides the current item of its selector (the target comes from the row and is not
+// overridden), and confirms.
+enum class TConfigureError { None, UnknownPreset, ItemNotOffered };
+struct TConfigureResult {
+  TConfigureError Error = TConfigureError::None;
+  std::string Selector;  // label of the selector that refused, e.g. "视频分辨率："
+  std::string Item;      // the refused text
+  explicit operator bool() const { return Error == TConfigureError::None; }
+};
+// On an error the profile holds the applied row but is not confirmed.
+[[nodiscard]] TConfigureResult ConfigureProfile(TConversionProfile &profile,
+                                                std::string_view outputFolder,
+                                                const TChosenOptions &overrides);

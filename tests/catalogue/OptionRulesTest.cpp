@@ -270,3 +270,40 @@ TEST(OptionRules, OutputNameReplacesOnlyTheFileNamesExtension) {
   for (const Case &c : cases)
     EXPECT_EQ(ComposeOutputFileName(c.folder, c.source, c.ext), c.expected) << c.source;
 }
+
+TEST(OptionRules, ConfigureProfileRunsTheDialogPathWithoutAWindow) {
+  TConversionProfile p = FreshProfile(2803);
+  TChosenOptions overrides;
+  overrides.Resolution = "1280*720";
+  overrides.AudioBitrate = "96 kbps";
+  ASSERT_TRUE(ConfigureProfile(p, kFolder, overrides));
+  EXPECT_EQ(p.Video_FrameSize, "1280*720");
+  EXPECT_EQ(p.Video_AudioBitrate, 96000);
+  EXPECT_EQ(p.Video_VideoBitrate, 1500000);  // the row's preselection
+  EXPECT_EQ(p.Video_VideoCodec, "libx264");
+  EXPECT_EQ(p.StartTime_TimeLength, "NoSelect");
+
+  struct Case {
+    int id;
+    std::string TChosenOptions::*field;
+    std::string text;
+    TConfigureError error;
+    const char *selector;
+  };
+  const Case refusals[] = {
+      {2803, &TChosenOptions::Resolution, "1366*768", TConfigureError::ItemNotOffered,
+       "视频分辨率："},
+      {200, &TChosenOptions::FrameRate, "25.00", TConfigureError::ItemNotOffered, "视频帧率："},
+      {212, &TChosenOptions::Channels, "立体声", TConfigureError::ItemNotOffered, "声道设置："},
+      {99, &TChosenOptions::Channels, "", TConfigureError::UnknownPreset, ""},
+  };
+  for (const Case &c : refusals) {
+    TConversionProfile q = FreshProfile(c.id);
+    TChosenOptions o;
+    o.*c.field = c.text;
+    const TConfigureResult r = ConfigureProfile(q, kFolder, o);
+    EXPECT_EQ(r.Error, c.error) << c.id;
+    EXPECT_EQ(r.Selector, c.selector) << c.id;
+    EXPECT_EQ(q.Video_TimeStart, -1) << c.id;  // not confirmed
+  }
+}
