@@ -1,0 +1,425 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "ClipMaker.h"
+#include "FFmpegLoader/FFmpegLoader.h"
+#include "MainThreadCall.h"
+#include "Player.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Records what the player reports, in the main thread.
+struct TRecorder {
+  std::vector<int64_t> Positions;
+  std::vector<TPlayState> States;
+  int FileOpens = 0;
+  int64_t Duration = 0;
+  int FrameWidth = 0, FrameHeight = 0;
+
+  void Attach(TFFPlayer &APlayer) {
+    APlayer.OnFileOpen = [this](TFFPlayer *, int64_t d, int fw, int fh, int &, int &) {
+      ++FileOpens;
+      Duration = d;
+      FrameWidth = fw;
+      FrameHeight = fh;
+    };
+    APlayer.OnPosition = [this](TFFPlayer *, int64_t pts) { Positions.push_back(pts); };
+    APlayer.OnState = [this](TFFPlayer *, TPlayState s) { States.push_back(s); };
+  }
+  [[nodiscard]] bool Saw(TPlayState AState) const {
+    return std::find(States.begin(), States.end(), AState) != States.end();
+  }
+  [[nodiscard]] int64_t LastPosition() const { return Positions.empty() ? -1 : Positions.back(); }
+};
+
+// Serves the player's main-thread calls until APredicate holds or the time is up.
+template <typename P>
+bool PumpUntil(P APredicate, std::chrono::milliseconds ATimeout) {
+  auto end = std::chrono::steady_clock::now() + ATimeout;
+  for (;;) {
+    TMainThreadCalls::Instance().CheckSynchronize();
+    if (APredicate()) return true;
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(5ms);
+  }
+}
+
+void Pump(std::chrono::milliseconds ATime) {
+  PumpUntil([] { return false; }, ATime);
+}
+
+// Fails the whole run instead of hanging when a call never returns.
+class TWatchdog {
+ public:
+  explicit TWatchdog(std::chrono::seconds ALimit) {
+    FThread = std::thread([this, ALimit] {
+      std::unique_lock<std::mutex> lock(FLock);
+      if (!FCond.wait_for(lock, ALimit, [this] { return FDone; })) {
+        std::fprintf(stderr, "watchdog: call did not return (deadlock)\n");
+        std::abort();
+      }
+    });
+  }
+  ~TWatchdog() {
+    {
+      std::lock_guard<std::mutex> lock(FLock);
+      FDone = true;
+    }
+    FCond.notify_all();
+    FThread.join();
+  }
+
+ private:
+  std::mutex FLock;
+  std::condition_variable FCond;
+  bool FDone = false;
+  std::thread FThread;
+};
+
+}  // namespace
+
+class PlayerTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_TRUE(FFLoader().Load(kPlayerLibraries)) << FFLoader().LastErrMsg();
+    ff::util.av_log_set_level(AV_LOG_QUIET);
+    TMainThreadCalls::Instance().SetMainThread(std::this_thread::get_id());
+    char tmpl[] = "/tmp/quorvel_player_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    Dir = tmpl;
+    std::string err;
+    TClipSpec av;  // 2 s, 160 × 120, 25 fps, tone
+    ASSERT_TRUE(MakeClip(Dir + "/clip.avi", av, err)) << err;
+    TClipSpec shortClip;
+    shortClip.Seconds = 1.0;
+    ASSERT_TRUE(MakeClip(Dir + "/short.avi", shortClip, err)) << err;
+    TClipSpec tone;
+    tone.Width = 0;
+    tone.Seconds = 1.5;
+    ASSERT_TRUE(MakeClip(Dir + "/tone.wav", tone, err)) << err;
+  }
+  static void TearDownTestSuite() {
+    std::error_code ec;
+    fs::remove_all(Dir, ec);
+  }
+  static std::string Clip() { return Dir + "/clip.avi"; }
+  static std::string Short() { return Dir + "/short.avi"; }
+  static std::string Tone() { return Dir + "/tone.wav"; }
+  static std::string Dir;
+};
+std::string PlayerTest::Dir;
+
+TEST_F(PlayerTest, OpenPausedShowsTheFirstPictureAndWaitsForResume) {
+  TFFPlayer player;
+  TRecorder rec;
+  rec.Attach(player);
+  ASSERT_TRUE(player.Open(Clip(), nullptr, true)) << player.LastErrMsg();
+  EXPECT_EQ(rec.FileOpens, 1);
+  EXPECT_NEAR(rec.Duration, 2000000, 50000);
+  EXPECT_EQ(rec.FrameWidth, 160);
+  EXPECT_EQ(rec.FrameHeight, 120);
+  EXPECT_TRUE(PumpUntil([&] { return rec.Saw(psPause); }, 3000ms));
+  Pump(300ms);
+  EXPECT_TRUE(player.Paused());
+  EXPECT_EQ(player.PlayState(), psPause);
+  EXPECT_EQ(player.CurrentPTS(), 0);
+
+  int64_t pts = -2;
+  const TPlayerBitmap &bmp = player.CurrentFrame(&pts);
+  ASSERT_EQ(bmp.Width, 160);
+  ASSERT_EQ(bmp.Height, 120);
+  EXPECT_EQ(pts, 0);
+  int r, g, b;
+  QuadrantColour(0, r, g, b);  // top-left quadrant during the first second
+  const uint8_t *px = bmp.Row(30) + 40 * 3;
+  EXPECT_NEAR(px[0], r, 24);
+  EXPECT_NEAR(px[1], g, 24);
+  EXPECT_NEAR(px[2], b, 24);
+
+  player.Resume();
+  EXPECT_FALSE(player.Paused());
+  EXPECT_TRUE(PumpUntil([&] { return rec.LastPosition() > 300000; }, 3000ms));
+  EXPECT_TRUE(rec.Saw(psResume));
+  player.Stop(true);
+  EXPECT_TRUE(rec.Saw(psStop));
+  EXPECT_TRUE(player.Paused());  // nothing open
+}
+
+TEST_F(PlayerTest, UnreadableFilesFailWithoutFileOpenEvent) {
+  std::string garbage = Dir + "/garbage.avi";
+  std::ofstream(garbage) << std::string(4096, 'x');
+  std::string cut = Dir + "/cut.avi";
+  {
+    std::ifstream in(Clip(), std::ios::binary);
+    std::vector<char> head(200);
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    std::ofstream(cut, std::ios::binary).write(head.data(), static_cast<std::streamsize>(head.size()));
+  }
+  for (const std::string &name : {Dir + "/missing.avi", garbage, cut}) {
+    SCOPED_TRACE(name);
+    TFFPlayer player;
+    TRecorder rec;
+    rec.Attach(player);
+    EXPECT_FALSE(player.Open(name, nullptr, true));
+    EXPECT_FALSE(player.LastErrMsg().empty());
+    Pump(50ms);
+    EXPECT_EQ(rec.FileOpens, 0);
+    EXPECT_TRUE(rec.States.empty());
+    EXPECT_TRUE(player.Paused());
+  }
+}
+
+TEST_F(PlayerTest, LongAndNonAsciiFileNamesOpen) {
+  // More than 1024 characters in all, through nested folders.
+  std::string dir = Dir;
+  for (int i = 0; i < 6; ++i) dir += "/" + std::string(200, static_cast<char>('a' + i));
+  fs::create_directories(dir);
+  std::string longName = dir + "/预览 clip.avi";
+  ASSERT_GT(longName.size(), 1024u);
+  fs::copy_file(Clip(), longName);
+  TFFPlayer player;
+  ASSERT_TRUE(player.Open(longName, nullptr, true)) << player.LastErrMsg();
+  EXPECT_EQ(player.FileName(), longName);
+  player.Stop(true);
+}
+
+TEST(PlayerEventQueue, ConsecutiveEntriesOfOneKindCollapseAndTheRingKeepsTen) {
+  TPlayerEventQueue q;
+  q.Add(TPlayerEventQueue::ekPosition, 1);
+  q.Add(TPlayerEventQueue::ekPosition, 2);
+  q.Add(TPlayerEventQueue::ekState, psPause);
+  q.Add(TPlayerEventQueue::ekState, psResume);
+  q.Add(TPlayerEventQueue::ekPosition, 3);
+  ASSERT_EQ(q.Count(), 3);
+  TPlayerEventQueue::TEntry e;
+  ASSERT_TRUE(q.Take(e, 0ms));
+  EXPECT_EQ(e.Kind, TPlayerEventQueue::ekPosition);
+  EXPECT_EQ(e.Value, 2);
+  ASSERT_TRUE(q.Take(e, 0ms));
+  EXPECT_EQ(e.Value, psResume);
+  ASSERT_TRUE(q.Take(e, 0ms));
+  EXPECT_EQ(e.Value, 3);
+  EXPECT_FALSE(q.Take(e, 0ms));
+
+  // Alternating kinds never collapse: a full ring drops the oldest.
+  for (int i = 0; i < 13; ++i)
+    q.Add(i % 2 ? TPlayerEventQueue::ekState : TPlayerEventQueue::ekPosition, i);
+  ASSERT_EQ(q.Count(), TPlayerEventQueue::kCapacity);
+  ASSERT_TRUE(q.Take(e, 0ms));
+  EXPECT_EQ(e.Value, 3);
+}
+
+TEST(PlayerPosition, OnlyMovesOfMoreThanTenMillisecondsAreReported) {
+  struct Case {
+    int64_t Last, Pos;
+    bool Reported;
+  } cases[] = {
+      {TFFPlayer::kUnset, 0, true}, {0, 10000, false}, {0, 10001, true},
+      {20000, 10000, false},        {20000, 9999, true}, {500000, 500000, false},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(TFFPlayer::IsPositionChange(c.Last, c.Pos), c.Reported) << c.Last << " -> " << c.Pos;
+}
+
+TEST_F(PlayerTest, PositionReportsCollapseWhileTheMainThreadIsBusy) {
+  TFFPlayer player;
+  TRecorder rec;
+  rec.Attach(player);
+  ASSERT_TRUE(player.Open(Clip(), nullptr, false)) << player.LastErrMsg();
+  ASSERT_TRUE(PumpUntil([&] { return !rec.Positions.empty(); }, 3000ms));
+  // Busy: nothing is delivered for 600 ms while playback moves on.
+  std::this_thread::sleep_for(600ms);
+  size_t before = rec.Positions.size();
+  int64_t now = player.CurrentPTS();
+  Pump(30ms);
+  // The backlog of about fifteen reports arrives as the call already waiting plus one
+  // with the latest position.
+  ASSERT_GT(rec.Positions.size(), before);
+  size_t reached = before;
+  while (reached < rec.Positions.size() && rec.Positions[reached] < now - 20000) ++reached;
+  ASSERT_LT(reached, rec.Positions.size());
+  EXPECT_LE(reached - before, 1u);
+  // Paused, the position stands still and nothing more is reported.
+  player.Pause();
+  Pump(100ms);
+  size_t paused = rec.Positions.size();
+  Pump(300ms);
+  EXPECT_EQ(rec.Positions.size(), paused);
+  player.Stop(true);
+}
+
+TEST_F(PlayerTest, SeekBeyondTheDurationGoesToTheEnd) {
+  TFFPlayer player;
+  TRecorder rec;
+  rec.Attach(player);
+  ASSERT_TRUE(player.Open(Clip(), nullptr, true)) << player.LastErrMsg();
+  ASSERT_TRUE(PumpUntil([&] { return rec.Saw(psPause); }, 3000ms));
+  player.Seek(int64_t{60000000}, 0, true);
+  player.Resume();
+  EXPECT_TRUE(PumpUntil([&] { return rec.Saw(psEnd); }, 3000ms));
+  EXPECT_GE(rec.LastPosition(), 1900000);
+  EXPECT_LE(rec.LastPosition(), 2000000);
+  // A seek back clears the end: it is raised again when the end comes again.
+  rec.States.clear();
+  player.Seek(int64_t{1700000}, 0, true);
+  EXPECT_TRUE(PumpUntil([&] { return rec.Saw(psEnd); }, 3000ms));
+  player.Stop(true);
+}
+
+TEST_F(PlayerTest, EndOfFileRaisesEndAndKeepsTheFileOpen) {
+  TFFPlayer player;
+  TRecorder rec;
+  rec.Attach(player);
+  ASSERT_TRUE(player.Open(Short(), nullptr, false)) << player.LastErrMsg();
+  ASSERT_TRUE(PumpUntil([&] { return rec.Saw(psEnd); }, 4000ms));
+  EXPECT_EQ(player.PlayState(), psEnd);
+  EXPECT_GE(rec.LastPosition(), 900000);
+  EXPECT_EQ(player.VideoStreamIndex(), 0);
+  EXPECT_FALSE(rec.Saw(psStop));
+  player.Stop(true);
+  EXPECT_TRUE(rec.Saw(psStop));
+}
+
+TEST_F(PlayerTest, StopWithWaitingDuringEventDeliveryReturns) {
+  // From the main thread while the event thread waits for it to deliver.
+  {
+    TFFPlayer player;
+    TRecorder rec;
+    rec.Attach(player);
+    ASSERT_TRUE(player.Open(Clip(), nullptr, false)) << player.LastErrMsg();
+    std::this_thread::sleep_for(300ms);  // events pile up, one delivery is waiting
+    TWatchdog dog(20s);
+    player.Stop(true);
+    EXPECT_EQ(player.PlayState(), psStop);
+    EXPECT_TRUE(rec.Saw(psStop));
+  }
+  // From inside a handler that the event thread is delivering.
+  {
+    TFFPlayer player;
+    bool stopped = false;
+    player.OnPosition = [&](TFFPlayer *p, int64_t) {
+      if (!stopped) {
+        stopped = true;
+        p->Stop(true);
+      }
+    };
+    ASSERT_TRUE(player.Open(Clip(), nullptr, false)) << player.LastErrMsg();
+    TWatchdog dog(20s);
+    ASSERT_TRUE(PumpUntil([&] { return stopped; }, 3000ms));
+    EXPECT_EQ(player.PlayState(), psStop);
+  }
+}
+
+TEST_F(PlayerTest, AudioOnlyFilesHaveNoCurrentFrameAndPlayByTheAudioClock) {
+  TFFPlayer player;
+  TRecorder rec;
+  rec.Attach(player);
+  ASSERT_TRUE(player.Open(Tone(), nullptr, false)) << player.LastErrMsg();
+  EXPECT_EQ(rec.FrameWidth, -1);
+  EXPECT_EQ(rec.FrameHeight, -1);
+  EXPECT_EQ(player.VideoStreamIndex(), -1);
+  EXPECT_EQ(player.AudioStreamIndex(), 0);
+  int64_t pts = 0;
+  const TPlayerBitmap &bmp = player.CurrentFrame(&pts);
+  EXPECT_EQ(bmp.Width, 0);
+  EXPECT_EQ(bmp.Height, 0);
+  EXPECT_EQ(pts, -1);
+  // The position follows the sound device in real time.
+  auto t0 = std::chrono::steady_clock::now();
+  ASSERT_TRUE(PumpUntil([&] { return rec.LastPosition() >= 500000; }, 3000ms));
+  double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  EXPECT_GT(elapsed, 0.3);
+  EXPECT_TRUE(PumpUntil([&] { return rec.Saw(psEnd); }, 4000ms));
+  player.Stop(true);
+}
+
+TEST_F(PlayerTest, PlayTimeWithLoopReturnsToTheStartAndSettingsResetAfterStop) {
+  TFFPlayer player;
+  TRecorder rec;
+  rec.Attach(player);
+  player.PlayTime = 500000;
+  player.RepeatType = rtLoop;
+  player.VerticalFlip = true;
+  player.SetAudioVolume(40);
+  ASSERT_TRUE(player.Open(Clip(), nullptr, false)) << player.LastErrMsg();
+  ASSERT_TRUE(PumpUntil([&] { return rec.LastPosition() >= 500000; }, 3000ms));
+  rec.Positions.clear();
+  EXPECT_TRUE(PumpUntil([&] { return !rec.Positions.empty() && rec.LastPosition() < 200000; },
+                        2000ms));
+  EXPECT_FALSE(rec.Saw(psEnd));
+  player.Stop(true);
+  EXPECT_EQ(player.PlayTime, TFFPlayer::kUnset);
+  EXPECT_EQ(player.RepeatType, rtStop);
+  EXPECT_FALSE(player.VerticalFlip);
+  EXPECT_EQ(player.AudioVolume(), 40);  // not one of the reset settings
+}
+
+TEST_F(PlayerTest, PlayTimeWithStopEndsPlayback) {
+  TFFPlayer player;
+  TRecorder rec;
+  rec.Attach(player);
+  player.PlayTime = 300000;
+  player.RepeatType = rtStop;
+  ASSERT_TRUE(player.Open(Clip(), nullptr, false)) << player.LastErrMsg();
+  EXPECT_TRUE(PumpUntil([&] { return rec.Saw(psStop); }, 3000ms));
+  EXPECT_LT(rec.LastPosition(), 700000);
+  EXPECT_EQ(player.PlayTime, TFFPlayer::kUnset);
+}
+
+TEST_F(PlayerTest, HookSeesEveryShownPictureAndCanPaintIt) {
+  TFFPlayer player;
+  std::atomic<int> calls{0};
+  player.SetHook(true);
+  player.OnHook = [&](TFFPlayer *, TPlayerBitmap &bmp, int64_t) {
+    ++calls;
+    for (int y = 0; y < bmp.Height; ++y)
+      for (int x = 0; x < bmp.Width; ++x) {
+        uint8_t *p = bmp.Row(y) + 3 * x;
+        p[0] = 255, p[1] = 255, p[2] = 255;
+      }
+  };
+  ASSERT_TRUE(player.Open(Clip(), nullptr, true)) << player.LastErrMsg();
+  ASSERT_TRUE(PumpUntil([&] { return player.PlayState() == psPause; }, 3000ms));
+  EXPECT_GE(calls.load(), 1);
+  const TPlayerBitmap &bmp = player.CurrentFrame();
+  ASSERT_EQ(bmp.Width, 160);
+  EXPECT_GT(bmp.Row(30)[40 * 3 + 2], 230);  // white, not the clip's red
+  player.Stop(true);
+
+  // A failing handler leaves the picture as decoded.
+  player.SetHook(true);
+  player.OnHook = [](TFFPlayer *, TPlayerBitmap &, int64_t) { throw std::runtime_error("bad"); };
+  ASSERT_TRUE(player.Open(Clip(), nullptr, true)) << player.LastErrMsg();
+  ASSERT_TRUE(PumpUntil([&] { return player.PlayState() == psPause; }, 3000ms));
+  const TPlayerBitmap &plain = player.CurrentFrame();
+  ASSERT_EQ(plain.Width, 160);
+  EXPECT_GT(plain.Row(30)[40 * 3], 200);
+  EXPECT_LT(plain.Row(30)[40 * 3 + 2], 60);
+  player.Stop(true);
+}
+
+TEST_F(PlayerTest, RepeatedOpenSeekStopCyclesStayClean) {
+  TFFPlayer player;
+  TRecorder rec;
+  rec.Attach(player);
+  for (int i = 0; i < 100; ++i) {
+    ASSERT_TRUE(player.Open(i % 3 == 2 ? Tone() : Clip(), nullptr, i % 2 == 0))
+        << i << ": " << player.LastErrMsg();
+    player.Seek(int64_t{(i % 5) * 300000}, sfAny, i % 4 == 0);
+    if (i % 3 == 1) player.TogglePause();
+    Pump(2ms);
+    player.Stop(i % 7 != 0);
+  }
+  player.Stop(true);
+  EXPECT_GE(std::count(rec.States.begin(), rec.States.end(), psStop), 90);
+}
