@@ -10,9 +10,13 @@ TMainThreadCalls &TMainThreadCalls::Instance() {
 
 TMainThreadCalls::TMainThreadCalls() : FMainThread(std::this_thread::get_id()) {}
 
-void TMainThreadCalls::SetMainThread(std::thread::id AId) { FMainThread = AId; }
+void TMainThreadCalls::SetMainThread(std::thread::id AId) {
+  FMainThread = AId;
+}
 
-bool TMainThreadCalls::InMainThread() const { return std::this_thread::get_id() == FMainThread.load(); }
+bool TMainThreadCalls::InMainThread() const {
+  return std::this_thread::get_id() == FMainThread.load();
+}
 
 void TMainThreadCalls::SetWakeHook(std::function<void()> AWake) {
   std::lock_guard<std::mutex> lock(FLock);

@@ -1,6 +1,8 @@
 #include "PacketQueue.h"
 
-TPacketQueue::~TPacketQueue() { Flush(); }
+TPacketQueue::~TPacketQueue() {
+  Flush();
+}
 
 void TPacketQueue::Start() {
   {

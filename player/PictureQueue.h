@@ -35,8 +35,8 @@ class TPictureQueue {
   // Consumer.
   [[nodiscard]] int Pending() const;  // pictures waiting to be shown
   [[nodiscard]] bool HasShown() const;
-  TPicture &Last();  // the picture on screen (valid with HasShown)
-  TPicture &Next();  // the oldest waiting picture (valid with Pending() >= 1)
+  TPicture &Last();      // the picture on screen (valid with HasShown)
+  TPicture &Next();      // the oldest waiting picture (valid with Pending() >= 1)
   TPicture &NextNext();  // the one after it (valid with Pending() >= 2)
   // Makes Next the picture on screen and frees the previous one.
   void Pop();

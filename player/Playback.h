@@ -178,8 +178,8 @@ class TPlayback {
 
   std::atomic<bool> FPaused{false};
   std::atomic<bool> FStep{false};
-  std::atomic<bool> FEof{false};          // read thread met the end of input
-  std::atomic<bool> FEndReached{false};   // ... and every packet queue ran dry
+  std::atomic<bool> FEof{false};         // read thread met the end of input
+  std::atomic<bool> FEndReached{false};  // ... and every packet queue ran dry
   std::atomic<double> FSkipRatio{0};
   std::atomic<int> FQueuedPictures{0};
 

@@ -26,9 +26,9 @@ bool TPlayback::OpenAudioDevice() {
   wanted.callback = &TPlayback::AudioCallback;
   wanted.userdata = this;
   if (wanted.freq <= 0) return false;
-  FAudioDev = ff::sdl.SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained,
-                                          SDL_AUDIO_ALLOW_FREQUENCY_CHANGE |
-                                              SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+  FAudioDev = ff::sdl.SDL_OpenAudioDevice(
+      nullptr, 0, &wanted, &obtained,
+      SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
   if (FAudioDev == 0) {
     Log(AV_LOG_ERROR, std::string("SDL_OpenAudio: ") + ff::sdl.SDL_GetError() + "\n");
     return false;
@@ -144,8 +144,7 @@ void TPlayback::AudioThread() {
                                          &frame->ch_layout, fmt, frame->sample_rate, 0, nullptr);
         FSwr.reset(swr);
         if (!swr || ff::resample.swr_init(swr) < 0) {
-          Log(AV_LOG_ERROR, std::string("Cannot convert ") +
-                                ff::util.av_get_sample_fmt_name(fmt) +
+          Log(AV_LOG_ERROR, std::string("Cannot convert ") + ff::util.av_get_sample_fmt_name(fmt) +
                                 " sample format to s16 sample format\n");
           FSwr.reset();
           ff::util.av_frame_unref(frame.get());
@@ -156,8 +155,8 @@ void TPlayback::AudioThread() {
         ff::util.av_channel_layout_uninit(&FSwrLayout);
         ff::util.av_channel_layout_copy(&FSwrLayout, &frame->ch_layout);
       }
-      int maxOut = static_cast<int>(
-                       static_cast<int64_t>(frame->nb_samples) * FAudioRate / frame->sample_rate) +
+      int maxOut = static_cast<int>(static_cast<int64_t>(frame->nb_samples) * FAudioRate /
+                                    frame->sample_rate) +
                    256;
       out.resize(static_cast<size_t>(maxOut) * FAudioChannels * 2 * 11 / 10 + 64);
       uint8_t *outPlanes[1] = {out.data()};

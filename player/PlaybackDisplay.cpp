@@ -148,10 +148,9 @@ bool TPlayback::ToBitmap(const AVFrame *AFrame, int AWidth, int AHeight, TPlayer
                          SwsContext *&AContext) {
   if (!AFrame || AFrame->width <= 0 || AFrame->height <= 0 || AWidth <= 0 || AHeight <= 0)
     return false;
-  AContext = ff::scale.sws_getCachedContext(AContext, AFrame->width, AFrame->height,
-                                            static_cast<AVPixelFormat>(AFrame->format), AWidth,
-                                            AHeight, AV_PIX_FMT_RGB24, TFFPlayer::kScalerFlags,
-                                            nullptr, nullptr, nullptr);
+  AContext = ff::scale.sws_getCachedContext(
+      AContext, AFrame->width, AFrame->height, static_cast<AVPixelFormat>(AFrame->format), AWidth,
+      AHeight, AV_PIX_FMT_RGB24, TFFPlayer::kScalerFlags, nullptr, nullptr, nullptr);
   if (!AContext) return false;
   if (ABitmap.Width != AWidth || ABitmap.Height != AHeight) ABitmap.Resize(AWidth, AHeight);
   uint8_t *dst[4] = {ABitmap.Pixels.data(), nullptr, nullptr, nullptr};
@@ -192,7 +191,8 @@ void TPlayback::AudioDisplay() {
   }
   // The samples now being heard: the newest decoded ones less what waits for the device.
   int frameBytes = std::max(1, FAudioChannels * 2);
-  int delay = static_cast<int>((FRing.Buffered() + 2 * static_cast<size_t>(FHwBufBytes)) / frameBytes);
+  int delay =
+      static_cast<int>((FRing.Buffered() + 2 * static_cast<size_t>(FHwBufBytes)) / frameBytes);
   int count = show == saWave ? w : 0;
   int bits = 0;
   if (show == saRDFT) {

@@ -23,14 +23,18 @@ void Log(int ALevel, const std::string &AText) {
   ff::util.av_log(nullptr, ALevel, "%s", AText.c_str());
 }
 
-void SleepMs(int AMs) { std::this_thread::sleep_for(std::chrono::milliseconds(AMs)); }
+void SleepMs(int AMs) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(AMs));
+}
 
 }  // namespace
 
 TPlayback::TPlayback(TFFPlayer &AOwner, TPlaybackParams AParams)
     : FOwner(AOwner), FParams(std::move(AParams)) {}
 
-TPlayback::~TPlayback() { Close(); }
+TPlayback::~TPlayback() {
+  Close();
+}
 
 int TPlayback::InterruptCallback(void *AOpaque) {
   return static_cast<TPlayback *>(AOpaque)->FAbort.load() ? 1 : 0;
@@ -200,8 +204,7 @@ void TPlayback::DoSeek() {
   int64_t seekMax = rel < 0 ? target - rel - 2 : INT64_MAX;
   int ret = ff::format.avformat_seek_file(FFormatCtx, -1, seekMin, target, seekMax, flags);
   if (ret < 0) ret = ff::format.av_seek_frame(FFormatCtx, -1, target, flags);
-  if (ret < 0)
-    ret = ff::format.av_seek_frame(FFormatCtx, -1, target, flags ^ AVSEEK_FLAG_BACKWARD);
+  if (ret < 0) ret = ff::format.av_seek_frame(FFormatCtx, -1, target, flags ^ AVSEEK_FLAG_BACKWARD);
   if (ret < 0) {
     Log(AV_LOG_ERROR, FParams.FileName + ": error while seeking\n");
   } else {
@@ -279,14 +282,15 @@ void TPlayback::ReadThread() {
         SleepMs(10);
         continue;
       }
-      if (ret == AVERROR_EOF || (FFormatCtx->pb && ff::format.avio_feof(FFormatCtx->pb))) FEof = true;
+      if (ret == AVERROR_EOF || (FFormatCtx->pb && ff::format.avio_feof(FFormatCtx->pb)))
+        FEof = true;
       if (!errorReported) {
         errorReported = true;
         if (ret == AVERROR_EOF)
           Log(AV_LOG_INFO, "reach end of file: " + FParams.FileName + "\n");
         else
-          Log(AV_LOG_ERROR, "error #" + std::to_string(ret) +
-                                " while reading file: " + FParams.FileName + "\n");
+          Log(AV_LOG_ERROR,
+              "error #" + std::to_string(ret) + " while reading file: " + FParams.FileName + "\n");
       }
       if (FFormatCtx->pb && FFormatCtx->pb->error && ret != AVERROR_EOF && !FAbort) {
         FEof = true;  // the byte stream failed: treat what was read as all there is

@@ -38,8 +38,10 @@ void TPlayback::VideoThread() {
         ff::util.av_frame_unref(frame.get());  // from before a seek
         continue;
       }
-      if (FParams.DecoderReorderPts == 0) frame->pts = frame->pkt_dts;
-      else frame->pts = frame->best_effort_timestamp;
+      if (FParams.DecoderReorderPts == 0)
+        frame->pts = frame->pkt_dts;
+      else
+        frame->pts = frame->best_effort_timestamp;
       FSeekPending = false;
       bool ok = FilterAndQueue(frame.get(), serial);
       ff::util.av_frame_unref(frame.get());
@@ -119,10 +121,9 @@ bool TPlayback::FilterAndQueue(AVFrame *AFrame, int ASerial) {
 void TPlayback::CallHook(AVFrame *AFrame, double APts) {
   if (!FParams.Hook) return;
   FHookBitmap.Resize(AFrame->width, AFrame->height);
-  FToRGB = ff::scale.sws_getCachedContext(FToRGB, AFrame->width, AFrame->height,
-                                          static_cast<AVPixelFormat>(AFrame->format), AFrame->width,
-                                          AFrame->height, AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr,
-                                          nullptr, nullptr);
+  FToRGB = ff::scale.sws_getCachedContext(
+      FToRGB, AFrame->width, AFrame->height, static_cast<AVPixelFormat>(AFrame->format),
+      AFrame->width, AFrame->height, AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr, nullptr, nullptr);
   if (!FToRGB) {
     Log(AV_LOG_ERROR, "Cannot initialize the toRGB conversion context\n");
     return;
@@ -142,10 +143,9 @@ void TPlayback::CallHook(AVFrame *AFrame, double APts) {
   }
   if (FHookBitmap.Width != AFrame->width || FHookBitmap.Height != AFrame->height) return;
   if (ff::util.av_frame_make_writable(AFrame) < 0) return;
-  FFromRGB = ff::scale.sws_getCachedContext(FFromRGB, AFrame->width, AFrame->height,
-                                            AV_PIX_FMT_RGB24, AFrame->width, AFrame->height,
-                                            static_cast<AVPixelFormat>(AFrame->format),
-                                            SWS_BICUBIC, nullptr, nullptr, nullptr);
+  FFromRGB = ff::scale.sws_getCachedContext(
+      FFromRGB, AFrame->width, AFrame->height, AV_PIX_FMT_RGB24, AFrame->width, AFrame->height,
+      static_cast<AVPixelFormat>(AFrame->format), SWS_BICUBIC, nullptr, nullptr, nullptr);
   if (!FFromRGB) {
     Log(AV_LOG_ERROR, "Cannot initialize the fromRGB conversion context\n");
     return;

@@ -24,7 +24,9 @@ struct TDeliveryScope {
 
 }  // namespace
 
-TFFPlayer::TFFPlayer() { TMainThreadCalls::Instance(); }
+TFFPlayer::TFFPlayer() {
+  TMainThreadCalls::Instance();
+}
 
 TFFPlayer::~TFFPlayer() {
   OnFileOpen = nullptr;
@@ -37,7 +39,9 @@ TFFPlayer::~TFFPlayer() {
   OnHook = nullptr;
 }
 
-bool TFFPlayer::AVLibLoaded() const { return FFLoader().Loaded(kPlayerLibraries); }
+bool TFFPlayer::AVLibLoaded() const {
+  return FFLoader().Loaded(kPlayerLibraries);
+}
 
 bool TFFPlayer::LoadAVLib(const std::string &ALibraryPath) {
   if (AVLibLoaded()) return true;
@@ -170,8 +174,8 @@ bool TFFPlayer::Open(const std::string &AFileName, IVideoSurface *ASurface, bool
       Log(AV_LOG_INFO, std::string("using audio driver: ") + (driver ? driver : "") + "\n");
     } else {
       // No sound device: the picture still plays, timed by the wall clock.
-      Log(AV_LOG_WARNING, std::string("Could not initialize SDL audio: ") +
-                              ff::sdl.SDL_GetError() + "\n");
+      Log(AV_LOG_WARNING,
+          std::string("Could not initialize SDL audio: ") + ff::sdl.SDL_GetError() + "\n");
     }
   }
 
@@ -463,7 +467,8 @@ void TFFPlayer::Seek(double ADelta, TSeekFlags ASeekFlags, bool AWaitForSeekEnd)
       FPlayback->RequestSeek(pos + delta, delta, static_cast<int>(ASeekFlags | sfByte));
     } else {
       double now = FPlayback->MasterClock();
-      if (std::isnan(now)) now = static_cast<double>(FCurrentPTS.load() + FPlayback->StartTimeUs()) / 1e6;
+      if (std::isnan(now))
+        now = static_cast<double>(FCurrentPTS.load() + FPlayback->StartTimeUs()) / 1e6;
       now += ADelta;
       double start = static_cast<double>(FPlayback->StartTimeUs()) / 1e6;
       if (now < start) now = start;

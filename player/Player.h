@@ -65,16 +65,16 @@ class TFFPlayer {
   int ScreenHeight = 0;
   int FrameWidth = 0;
   int FrameHeight = 0;
-  bool VerticalFlip = false;  // *
+  bool VerticalFlip = false;        // *
   TRepeatType RepeatType = rtStop;  // *
-  int64_t PlayTime = kUnset;  // * µs
-  int64_t start_time = kUnset;  // * µs
+  int64_t PlayTime = kUnset;        // * µs
+  int64_t start_time = kUnset;      // * µs
   std::string VideoFilters;
   bool TriggerEventInMainThread = true;
-  int wanted_audio_stream = -1;  // *
-  int wanted_video_stream = -1;  // *
+  int wanted_audio_stream = -1;     // *
+  int wanted_video_stream = -1;     // *
   int wanted_subtitle_stream = -1;  // *
-  int seek_by_bytes = -1;  // *
+  int seek_by_bytes = -1;           // *
   int workaround_bugs = 1;
   bool fast = false;
   bool genpts = false;
@@ -180,12 +180,12 @@ class TFFPlayer {
 
   TPlayerEventQueue FEvents;
   std::atomic<bool> FCancelDelivery{false};
-  std::atomic<bool> FEventDone{true};       // the event thread has ended
-  std::atomic<bool> FStateHandler{false};   // OnState was set when the file opened
-  std::atomic<bool> FResetClaimed{true};    // a caller's Stop already reset the settings
-  std::atomic<bool> FResetPending{false};   // the play thread ended by itself: reset due
-  int FDelivering = 0;                      // main thread: handlers running now
-  bool FSDLAudio = false;                   // SDL's audio was initialised for this file
+  std::atomic<bool> FEventDone{true};      // the event thread has ended
+  std::atomic<bool> FStateHandler{false};  // OnState was set when the file opened
+  std::atomic<bool> FResetClaimed{true};   // a caller's Stop already reset the settings
+  std::atomic<bool> FResetPending{false};  // the play thread ended by itself: reset due
+  int FDelivering = 0;                     // main thread: handlers running now
+  bool FSDLAudio = false;                  // SDL's audio was initialised for this file
   std::thread FPlayThread;
   std::thread FEventThread;
 };

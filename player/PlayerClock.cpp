@@ -32,7 +32,9 @@ void TPlayerClock::SetAt(double APts, int ASerial, double ATime) {
   if (FQueueSerial == &FOwnSerial) FOwnSerial = ASerial;
 }
 
-void TPlayerClock::Set(double APts, int ASerial) { SetAt(APts, ASerial, Now()); }
+void TPlayerClock::Set(double APts, int ASerial) {
+  SetAt(APts, ASerial, Now());
+}
 
 void TPlayerClock::SetPaused(bool APaused) {
   std::lock_guard<std::mutex> lock(FLock);

@@ -171,7 +171,8 @@ bool MakeClip(const std::string &AFile, const TClipSpec &ASpec, std::string &AEr
     auto *s = reinterpret_cast<int16_t *>(a->data[0]);
     for (int k = 0; k < n * ASpec.Channels; ++k)
       s[k] = static_cast<int16_t>(
-          8000 * std::sin(2 * M_PI * 440.0 * (samplesDone + k / ASpec.Channels) / ASpec.SampleRate));
+          8000 *
+          std::sin(2 * M_PI * 440.0 * (samplesDone + k / ASpec.Channels) / ASpec.SampleRate));
     a->pts = samplesDone;
     samplesDone += n;
     if (!Drain(out, audio, a.get())) {

@@ -163,7 +163,8 @@ TEST_F(PlayerTest, UnreadableFilesFailWithoutFileOpenEvent) {
     std::ifstream in(Clip(), std::ios::binary);
     std::vector<char> head(200);
     in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    std::ofstream(cut, std::ios::binary).write(head.data(), static_cast<std::streamsize>(head.size()));
+    std::ofstream(cut, std::ios::binary)
+        .write(head.data(), static_cast<std::streamsize>(head.size()));
   }
   for (const std::string &name : {Dir + "/missing.avi", garbage, cut}) {
     SCOPED_TRACE(name);
@@ -224,7 +225,7 @@ TEST(PlayerPosition, OnlyMovesOfMoreThanTenMillisecondsAreReported) {
     int64_t Last, Pos;
     bool Reported;
   } cases[] = {
-      {TFFPlayer::kUnset, 0, true}, {0, 10000, false}, {0, 10001, true},
+      {TFFPlayer::kUnset, 0, true}, {0, 10000, false},   {0, 10001, true},
       {20000, 10000, false},        {20000, 9999, true}, {500000, 500000, false},
   };
   for (const Case &c : cases)
@@ -354,8 +355,8 @@ TEST_F(PlayerTest, PlayTimeWithLoopReturnsToTheStartAndSettingsResetAfterStop) {
   ASSERT_TRUE(player.Open(Clip(), nullptr, false)) << player.LastErrMsg();
   ASSERT_TRUE(PumpUntil([&] { return rec.LastPosition() >= 500000; }, 3000ms));
   rec.Positions.clear();
-  EXPECT_TRUE(PumpUntil([&] { return !rec.Positions.empty() && rec.LastPosition() < 200000; },
-                        2000ms));
+  EXPECT_TRUE(
+      PumpUntil([&] { return !rec.Positions.empty() && rec.LastPosition() < 200000; }, 2000ms));
   EXPECT_FALSE(rec.Saw(psEnd));
   player.Stop(true);
   EXPECT_EQ(player.PlayTime, TFFPlayer::kUnset);
