@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "FFUtils/MainThread.h"
 #include "FFmpegLoader/FFmpegLoader.h"
-#include "MainThreadCall.h"
 #include "Playback.h"
 
 namespace {
@@ -24,9 +24,7 @@ struct TDeliveryScope {
 
 }  // namespace
 
-TFFPlayer::TFFPlayer() {
-  TMainThreadCalls::Instance();
-}
+TFFPlayer::TFFPlayer() = default;
 
 TFFPlayer::~TFFPlayer() {
   OnFileOpen = nullptr;
@@ -34,7 +32,6 @@ TFFPlayer::~TFFPlayer() {
   OnState = nullptr;
   FStateHandler = false;
   Stop(true);
-  FCancelDelivery = true;
   JoinThreads();
   OnHook = nullptr;
 }
@@ -147,7 +144,7 @@ void TFFPlayer::RequestQuit() {
 
 void TFFPlayer::DeliverInMainThread(const std::function<void()> &AProc) {
   if (TriggerEventInMainThread)
-    TMainThreadCalls::Instance().Synchronize(AProc, &FCancelDelivery);
+    CallInMainThread(AProc);
   else
     AProc();
 }
@@ -232,7 +229,6 @@ bool TFFPlayer::Open(const std::string &AFileName, IVideoSurface *ASurface, bool
   FLastReported = kUnset;
   FEndRaised = false;
   FEvents.Clear();
-  FCancelDelivery = false;
   FStateHandler = static_cast<bool>(OnState);
   FResetClaimed = false;
   FResetPending = false;
@@ -348,9 +344,9 @@ void TFFPlayer::JoinThreads() {
   }
   if (FEventThread.joinable() && FDelivering == 0) {
     // The event thread may wait for the main thread: keep serving it meanwhile.
-    TMainThreadCalls &calls = TMainThreadCalls::Instance();
+    const bool inMain = IsMainThread();
     while (!FEventDone) {
-      if (calls.InMainThread()) calls.CheckSynchronize();
+      if (inMain) PumpMessages();
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     FEventThread.join();
@@ -380,15 +376,14 @@ void TFFPlayer::Stop(bool AWaitForStop) {
   }
   if (!AWaitForStop) return;
 
-  TMainThreadCalls &calls = TMainThreadCalls::Instance();
-  const bool inMain = calls.InMainThread();
+  const bool inMain = IsMainThread();
   for (int tries = 0;;) {
     {
       std::unique_lock<std::mutex> lock(FCmdLock);
       if (FCmdCond.wait_for(lock, std::chrono::milliseconds(100), [this] { return FStopped; }))
         break;
     }
-    if (inMain) calls.CheckSynchronize();
+    if (inMain) PumpMessages();
     // Still running: ask again, and in the end close the stream from here.
     std::unique_lock<std::timed_mutex> lock(FDataLock, std::chrono::milliseconds(100));
     RequestQuit();
@@ -488,8 +483,7 @@ void TFFPlayer::WaitSeek() {
       std::lock_guard<std::timed_mutex> lock(FDataLock);
       if (!FPlayback || FPlayback->WaitSeekDone(100)) return;
     }
-    TMainThreadCalls &calls = TMainThreadCalls::Instance();
-    if (calls.InMainThread()) calls.CheckSynchronize();
+    if (IsMainThread()) PumpMessages();
   }
 }
 

@@ -179,7 +179,6 @@ class TFFPlayer {
   bool FStopped = true;  // "stopped" event, guarded by FCmdLock
 
   TPlayerEventQueue FEvents;
-  std::atomic<bool> FCancelDelivery{false};
   std::atomic<bool> FEventDone{true};      // the event thread has ended
   std::atomic<bool> FStateHandler{false};  // OnState was set when the file opened
   std::atomic<bool> FResetClaimed{true};   // a caller's Stop already reset the settings
