@@ -192,6 +192,8 @@ class TPlayback {
 
   // Audio output.
   uint32_t FAudioDev = 0;
+  bool FSilentOutput = false;
+  std::thread FSilentThread;  // stands in for the device when there is none
   int FAudioRate = 0;
   int FAudioChannels = 0;
   int FBytesPerSec = 0;

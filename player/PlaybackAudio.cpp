@@ -1,6 +1,7 @@
 // Audio: the SDL output device, the decoding thread that converts to 16-bit and keeps
 // the sound in step with the master clock, and the SDL callback that only reads the ring.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -26,17 +27,23 @@ bool TPlayback::OpenAudioDevice() {
   wanted.callback = &TPlayback::AudioCallback;
   wanted.userdata = this;
   if (wanted.freq <= 0) return false;
-  FAudioDev = ff::sdl.SDL_OpenAudioDevice(
-      nullptr, 0, &wanted, &obtained,
-      SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
-  if (FAudioDev == 0) {
-    Log(AV_LOG_ERROR, std::string("SDL_OpenAudio: ") + ff::sdl.SDL_GetError() + "\n");
-    return false;
+  if (FParams.AudioAvailable) {
+    FAudioDev = ff::sdl.SDL_OpenAudioDevice(
+        nullptr, 0, &wanted, &obtained,
+        SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+    if (FAudioDev == 0)
+      Log(AV_LOG_WARNING, std::string("SDL_OpenAudio: ") + ff::sdl.SDL_GetError() + "\n");
   }
-  if (obtained.channels != 1 && obtained.channels != 2) {
+  if (FAudioDev != 0 && obtained.channels != 1 && obtained.channels != 2) {
     ff::sdl.SDL_CloseAudioDevice(FAudioDev);
     FAudioDev = 0;
-    return false;
+  }
+  if (FAudioDev == 0) {
+    // No sound device: a silent output consumes the sound at the real rate, so the
+    // audio clock and everything timed by it behave as with a device.
+    obtained = wanted;
+    obtained.size = static_cast<Uint32>(wanted.samples) * wanted.channels * 2;
+    FSilentOutput = true;
   }
   FAudioRate = obtained.freq;
   FAudioChannels = obtained.channels;
@@ -44,7 +51,21 @@ bool TPlayback::OpenAudioDevice() {
   FHwBufBytes = static_cast<int>(obtained.size);
   FCallbackBuf.assign(std::max<size_t>(obtained.size, 4096), 0);
   FRing.Configure(FBytesPerSec, static_cast<size_t>(FBytesPerSec / 4));
-  ff::sdl.SDL_PauseAudioDevice(FAudioDev, 0);
+  if (FAudioDev != 0) {
+    ff::sdl.SDL_PauseAudioDevice(FAudioDev, 0);
+  } else {
+    FSilentThread = std::thread([this] {
+      std::vector<uint8_t> sink(FCallbackBuf.size());
+      const auto period =
+          std::chrono::duration<double>(static_cast<double>(FHwBufBytes) / FBytesPerSec);
+      auto next = std::chrono::steady_clock::now();
+      while (!FAbort) {
+        AudioCallback(this, sink.data(), FHwBufBytes);
+        next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(period);
+        std::this_thread::sleep_until(next);
+      }
+    });
+  }
   return true;
 }
 

@@ -120,7 +120,7 @@ bool TPlayback::OpenInput(std::string &AError) {
   if (!FParams.DisableVideo && !FParams.DisableDisplay)
     video = ff::format.av_find_best_stream(FFormatCtx, AVMEDIA_TYPE_VIDEO,
                                            FParams.WantedStream[kVideo], -1, nullptr, 0);
-  if (!FParams.DisableAudio && FParams.AudioAvailable)
+  if (!FParams.DisableAudio)
     audio = ff::format.av_find_best_stream(FFormatCtx, AVMEDIA_TYPE_AUDIO,
                                            FParams.WantedStream[kAudio], video, nullptr, 0);
   if (video >= 0 && !OpenComponent(video)) video = -1;
@@ -327,6 +327,7 @@ void TPlayback::Close() {
     ff::sdl.SDL_CloseAudioDevice(FAudioDev);  // no callback runs after this
     FAudioDev = 0;
   }
+  if (FSilentThread.joinable()) FSilentThread.join();
   if (FVideoThread.joinable()) FVideoThread.join();
   if (FAudioThread.joinable()) FAudioThread.join();
   FGraph.reset();
