@@ -1,11 +1,18 @@
 #include "FFmpegLoader.h"
 
 #include <dlfcn.h>
+#include <elf.h>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cassert>
 #include <cstdio>
+#include <cstring>
+#include <set>
 
+#include "FFUtils/FFUtils.h"
 #include "FFmpegLogger/FFmpegLogger.h"
 
 namespace ff {
@@ -29,24 +36,10 @@ struct LibraryItem {
 // Rows in TLibrary order. Versions are the major versions of the headers of this build,
 // so the program opens the generation it was compiled against.
 const LibraryItem kLibraryTable[kLibraryCount] = {
-    {"avcodec", LIBAVCODEC_VERSION_MAJOR},   {"avdevice", LIBAVDEVICE_VERSION_MAJOR},
-    {"avfilter", LIBAVFILTER_VERSION_MAJOR}, {"avformat", LIBAVFORMAT_VERSION_MAJOR},
-    {"avutil", LIBAVUTIL_VERSION_MAJOR},     {"swscale", LIBSWSCALE_VERSION_MAJOR},
+    {"avcodec", LIBAVCODEC_VERSION_MAJOR},       {"avdevice", LIBAVDEVICE_VERSION_MAJOR},
+    {"avfilter", LIBAVFILTER_VERSION_MAJOR},     {"avformat", LIBAVFORMAT_VERSION_MAJOR},
+    {"avutil", LIBAVUTIL_VERSION_MAJOR},         {"swscale", LIBSWSCALE_VERSION_MAJOR},
     {"swresample", LIBSWRESAMPLE_VERSION_MAJOR}, {"SDL2-2.0", 0},
-};
-
-// Libraries each one needs. They are loaded first, from the same folder, so that the
-// dynamic linker resolves the dependency to the copy already in the process instead of
-// searching the system for it.
-const TLibraries kDependencies[kLibraryCount] = {
-    {avUtil, swResample},                                  // avCodec
-    {avUtil, swResample, swScale, avCodec, avFormat, avFilter},  // avDevice
-    {avUtil, swResample, swScale, avCodec, avFormat},      // avFilter
-    {avUtil, swResample, avCodec},                         // avFormat
-    {},                                                    // avUtil
-    {avUtil},                                              // swScale
-    {avUtil},                                              // swResample
-    {},                                                    // lbSDL
 };
 
 struct BindError {
@@ -107,27 +100,60 @@ void Fixup(ff::SDLTable &ATable, void *AHandle, const std::string &AFile) {
 
 void FixupLibrary(TLibrary ALibrary, void *AHandle, const std::string &AFile) {
   switch (ALibrary) {
-    case avCodec: Fixup(ff::codec, AHandle, AFile); break;
-    case avDevice: Fixup(ff::device, AHandle, AFile); ff::device.avdevice_register_all(); break;
-    case avFilter: Fixup(ff::filter, AHandle, AFile); break;
-    case avFormat: Fixup(ff::format, AHandle, AFile); break;
-    case avUtil: Fixup(ff::util, AHandle, AFile); break;
-    case swScale: Fixup(ff::scale, AHandle, AFile); break;
-    case swResample: Fixup(ff::resample, AHandle, AFile); break;
-    case lbSDL: Fixup(ff::sdl, AHandle, AFile); break;
+    case avCodec:
+      Fixup(ff::codec, AHandle, AFile);
+      break;
+    case avDevice:
+      Fixup(ff::device, AHandle, AFile);
+      ff::device.avdevice_register_all();
+      break;
+    case avFilter:
+      Fixup(ff::filter, AHandle, AFile);
+      break;
+    case avFormat:
+      Fixup(ff::format, AHandle, AFile);
+      break;
+    case avUtil:
+      Fixup(ff::util, AHandle, AFile);
+      break;
+    case swScale:
+      Fixup(ff::scale, AHandle, AFile);
+      break;
+    case swResample:
+      Fixup(ff::resample, AHandle, AFile);
+      break;
+    case lbSDL:
+      Fixup(ff::sdl, AHandle, AFile);
+      break;
   }
 }
 
 void Unfix(TLibrary ALibrary) {
   switch (ALibrary) {
-    case avCodec: ff::codec = {}; break;
-    case avDevice: ff::device = {}; break;
-    case avFilter: ff::filter = {}; break;
-    case avFormat: ff::format = {}; break;
-    case avUtil: ff::util = {}; break;
-    case swScale: ff::scale = {}; break;
-    case swResample: ff::resample = {}; break;
-    case lbSDL: ff::sdl = {}; break;
+    case avCodec:
+      ff::codec = {};
+      break;
+    case avDevice:
+      ff::device = {};
+      break;
+    case avFilter:
+      ff::filter = {};
+      break;
+    case avFormat:
+      ff::format = {};
+      break;
+    case avUtil:
+      ff::util = {};
+      break;
+    case swScale:
+      ff::scale = {};
+      break;
+    case swResample:
+      ff::resample = {};
+      break;
+    case lbSDL:
+      ff::sdl = {};
+      break;
   }
 }
 
@@ -136,8 +162,77 @@ bool FileExists(const std::string &AName) {
   return ::stat(AName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// The DT_NEEDED names of a 64-bit ELF shared library; empty when the file is not one.
+std::vector<std::string> NeededLibraries(const std::string &APath) {
+  std::vector<std::string> names;
+  const int fd = ::open(APath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return names;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || st.st_size < static_cast<off_t>(sizeof(Elf64_Ehdr))) {
+    ::close(fd);
+    return names;
+  }
+  const size_t size = static_cast<size_t>(st.st_size);
+  void *map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  ::close(fd);
+  if (map == MAP_FAILED) return names;
+  const auto *base = static_cast<const unsigned char *>(map);
+  auto inside = [&](uint64_t off, uint64_t len) { return off <= size && len <= size - off; };
+  const auto *eh = reinterpret_cast<const Elf64_Ehdr *>(base);
+  if (std::memcmp(eh->e_ident, ELFMAG, SELFMAG) == 0 && eh->e_ident[EI_CLASS] == ELFCLASS64 &&
+      eh->e_phentsize == sizeof(Elf64_Phdr) &&
+      inside(eh->e_phoff, uint64_t{eh->e_phnum} * sizeof(Elf64_Phdr))) {
+    const auto *ph = reinterpret_cast<const Elf64_Phdr *>(base + eh->e_phoff);
+    // File offset of a virtual address, through the segment that maps it.
+    auto offsetOf = [&](uint64_t vaddr, uint64_t &off) {
+      for (int i = 0; i < eh->e_phnum; ++i) {
+        if (ph[i].p_type == PT_LOAD && vaddr >= ph[i].p_vaddr &&
+            vaddr < ph[i].p_vaddr + ph[i].p_filesz) {
+          off = ph[i].p_offset + (vaddr - ph[i].p_vaddr);
+          return true;
+        }
+      }
+      return false;
+    };
+    for (int i = 0; i < eh->e_phnum; ++i) {
+      if (ph[i].p_type != PT_DYNAMIC || !inside(ph[i].p_offset, ph[i].p_filesz)) continue;
+      const auto *dyn = reinterpret_cast<const Elf64_Dyn *>(base + ph[i].p_offset);
+      const size_t count = ph[i].p_filesz / sizeof(Elf64_Dyn);
+      uint64_t strtab = 0, strsz = 0;
+      for (size_t k = 0; k < count && dyn[k].d_tag != DT_NULL; ++k) {
+        if (dyn[k].d_tag == DT_STRTAB) strtab = dyn[k].d_un.d_ptr;
+        if (dyn[k].d_tag == DT_STRSZ) strsz = dyn[k].d_un.d_val;
+      }
+      uint64_t stroff = 0;
+      if (strtab == 0 || !offsetOf(strtab, stroff) || !inside(stroff, strsz)) break;
+      for (size_t k = 0; k < count && dyn[k].d_tag != DT_NULL; ++k) {
+        if (dyn[k].d_tag != DT_NEEDED || dyn[k].d_un.d_val >= strsz) continue;
+        const char *name = reinterpret_cast<const char *>(base + stroff + dyn[k].d_un.d_val);
+        names.emplace_back(name, strnlen(name, strsz - dyn[k].d_un.d_val));
+      }
+      break;
+    }
+  }
+  ::munmap(map, size);
+  return names;
+}
+
+// Opens, deepest first, every library that AName needs and that AFolder holds, so that
+// the dynamic linker binds AName to those copies (it matches a needed name against the
+// libraries already in the process) instead of searching the system for them.
+void PreloadFolderDependencies(const std::string &AFolder, const std::string &AName,
+                               std::set<std::string> &AVisited, std::vector<void *> &AHandles) {
+  for (const std::string &dep : NeededLibraries(AFolder + AName)) {
+    if (!AVisited.insert(dep).second || !FileExists(AFolder + dep)) continue;
+    PreloadFolderDependencies(AFolder, dep, AVisited, AHandles);
+    if (void *h = dlopen((AFolder + dep).c_str(), RTLD_NOW | RTLD_LOCAL)) AHandles.push_back(h);
+  }
+}
+
 }  // namespace
 
+// The floating-point control word is left alone: x86_64 code computes in SSE, whose
+// exceptions are masked by default, and the libraries expect exactly that.
 TFFmpegLoader::TFFmpegLoader() = default;
 
 std::string TFFmpegLoader::LibraryFileName(TLibrary ALibrary) {
@@ -161,6 +256,8 @@ bool TFFmpegLoader::LoadModule(TLibrary ALibrary) {
   }
   void *handle = nullptr;
   if (!folder.empty() && FileExists(folder + name)) {
+    std::set<std::string> visited{name};
+    PreloadFolderDependencies(folder, name, visited, FStatus[ALibrary].Dependencies);
     handle = dlopen((folder + name).c_str(), RTLD_NOW | RTLD_LOCAL);
   } else {
     handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -168,6 +265,7 @@ bool TFFmpegLoader::LoadModule(TLibrary ALibrary) {
   if (handle == nullptr) {
     const char *err = dlerror();
     FLastErrMsg = "Load library " + folder + name + " error: " + (err ? err : "unknown error");
+    ReleaseDependencies(ALibrary);
     return false;
   }
   FStatus[ALibrary].Handle = handle;
@@ -176,23 +274,20 @@ bool TFFmpegLoader::LoadModule(TLibrary ALibrary) {
 
 bool TFFmpegLoader::Load(TLibrary ALibrary) {
   Status &st = FStatus[ALibrary];
-  if (st.Handle == nullptr) {
-    for (int dep = 0; dep < kLibraryCount; ++dep) {
-      if (kDependencies[ALibrary].Contains(static_cast<TLibrary>(dep)) &&
-          !Load(static_cast<TLibrary>(dep)))
-        return false;
-    }
-    if (!LoadModule(ALibrary)) return false;
-  }
+  if (st.Handle == nullptr && !LoadModule(ALibrary)) return false;
   if (!st.Fixuped) {
     try {
       FixupLibrary(ALibrary, st.Handle, LibraryFileName(ALibrary));
       st.Fixuped = true;
       // The library's own log goes to the sink from its first line on.
       if (ALibrary == avUtil && FInstallLogger) GlobalLogger().InstallAVLogCallback();
+      // No protocol is registered when avformat binds: this generation takes none, and
+      // "unicode:utf8:" names are served by OpenMediaInput / OpenMediaIO instead.
       for (auto &hook : FHooks[ALibrary]) hook();
     } catch (const BindError &e) {
       FLastErrMsg = e.Message;
+      // Entries bound before the missing one would point into a released module.
+      Unfix(ALibrary);
     }
   }
   if (!st.Fixuped) Unload(ALibrary);
@@ -234,6 +329,13 @@ void TFFmpegLoader::Unload(TLibrary ALibrary) {
     dlclose(st.Handle);
     st.Handle = nullptr;
   }
+  ReleaseDependencies(ALibrary);
+}
+
+void TFFmpegLoader::ReleaseDependencies(TLibrary ALibrary) {
+  std::vector<void *> &deps = FStatus[ALibrary].Dependencies;
+  for (auto it = deps.rbegin(); it != deps.rend(); ++it) dlclose(*it);
+  deps.clear();
 }
 
 void TFFmpegLoader::Unload(TLibraries ALibraries) {
@@ -247,6 +349,26 @@ void TFFmpegLoader::Unload(TLibraries ALibraries) {
 TFFmpegLoader &FFLoader() {
   static TFFmpegLoader loader;
   return loader;
+}
+
+std::string DefaultLibraryPath() {
+  return ProgramFolder() + "LibAV";
+}
+
+bool AVLibLoaded(TLibraries ALibraries) {
+  return FFLoader().Loaded(ALibraries);
+}
+
+bool LoadAVLib(TLibraries ALibraries, const std::string &APath, std::string &AErrMsg) {
+  TFFmpegLoader &loader = FFLoader();
+  loader.SetLibraryPath(APath);
+  if (loader.Load(ALibraries)) return true;
+  AErrMsg = loader.LastErrMsg();
+  return false;
+}
+
+void UnloadAVLib(TLibraries ALibraries) {
+  FFLoader().Unload(ALibraries);
 }
 
 std::mutex &CodecLock() {

@@ -59,7 +59,16 @@ extern SDLTable sdl;
 
 // swResample takes the place of the C run-time row: this generation resamples audio
 // in its own library, and the C run-time is the one the program already shares.
-enum TLibrary : uint8_t { avCodec, avDevice, avFilter, avFormat, avUtil, swScale, swResample, lbSDL };
+enum TLibrary : uint8_t {
+  avCodec,
+  avDevice,
+  avFilter,
+  avFormat,
+  avUtil,
+  swScale,
+  swResample,
+  lbSDL
+};
 inline constexpr int kLibraryCount = 8;
 
 // A set of libraries, bit n for the n-th value of TLibrary.
@@ -78,9 +87,11 @@ class TLibraries {
 };
 
 // The sets the components load.
-inline constexpr TLibraries kQueueLibraries{avCodec, avFilter, avFormat, avUtil, swScale, swResample};
+inline constexpr TLibraries kQueueLibraries{avCodec, avFilter, avFormat,
+                                            avUtil,  swScale,  swResample};
 inline constexpr TLibraries kProbeLibraries{avCodec, avFormat, avUtil, swScale, swResample};
-inline constexpr TLibraries kPlayerLibraries{avCodec, avFilter, avFormat, avUtil, swScale, swResample, lbSDL};
+inline constexpr TLibraries kPlayerLibraries{avCodec, avFilter,   avFormat, avUtil,
+                                             swScale, swResample, lbSDL};
 
 class TFFmpegLoader {
  public:
@@ -113,8 +124,10 @@ class TFFmpegLoader {
   struct Status {
     void *Handle = nullptr;
     bool Fixuped = false;
+    std::vector<void *> Dependencies;  // copies from the library's folder it needs
   };
   bool LoadModule(TLibrary ALibrary);
+  void ReleaseDependencies(TLibrary ALibrary);
   Status FStatus[kLibraryCount];
   std::string FLastErrMsg;
   std::string FLibraryPath;
@@ -124,6 +137,16 @@ class TFFmpegLoader {
 
 // The single loader of the process.
 TFFmpegLoader &FFLoader();
+
+// The folder the components load from unless told otherwise: "LibAV" beside the program.
+[[nodiscard]] std::string DefaultLibraryPath();
+// What the components offer for their own set of libraries. LoadAVLib sets the loader's
+// folder (empty: the system search only), loads the set and on failure copies the
+// loader's message into AErrMsg. There is no use count: UnloadAVLib releases the set for
+// every component that shares a member.
+[[nodiscard]] bool AVLibLoaded(TLibraries ALibraries);
+[[nodiscard]] bool LoadAVLib(TLibraries ALibraries, const std::string &APath, std::string &AErrMsg);
+void UnloadAVLib(TLibraries ALibraries);
 
 // Held around every codec open and close and around reading the stream information of
 // a newly opened input: the libraries' codec opening is not safe in two threads at once.
