@@ -114,6 +114,16 @@ TEST_F(Logger, OnlyOneSinkAtATime) {
   TFFLogger &sink = GlobalLogger();
   EXPECT_THROW(TFFLogger second, std::logic_error);
   EXPECT_EQ(&GlobalLogger(), &sink);
+  // Destroying the sink frees the place: the window's own sink becomes the instance, and
+  // after it is gone the next GlobalLogger call creates a fresh one without a handler.
+  delete &sink;
+  {
+    TFFLogger mine;
+    EXPECT_EQ(&GlobalLogger(), &mine);
+    EXPECT_TRUE(mine.TriggerEventInMainThread());
+    EXPECT_EQ(mine.LogLevel(), AVToLogLevel(CurrentAVLogLevel()));
+  }
+  EXPECT_FALSE(GlobalLogger().HasOnLog());
 }
 
 TEST_F(Logger, LibraryLinesAreAssembledAndFilteredByTheLibraryLevel) {
