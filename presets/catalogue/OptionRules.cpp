@@ -223,7 +223,10 @@ void ConfirmOptions(TConversionProfile &p, const TChosenOptions &c, std::string_
     p.Video_TargetType = info.TargetType;
     p.Video_NormType = info.NormType;
     ClearForDiscTarget(p);
-    std::string name(StemOf(FileNamePart(p.Video_OutPutFileName)));
+    // The output name always ends in the extension the row gave it (a bare ".mpg" when
+    // several sources share the profile), so its last dot starts the extension.
+    const std::string_view outName = FileNamePart(p.Video_OutPutFileName);
+    std::string name(outName.substr(0, std::min(outName.find_last_of('.'), outName.size())));
     name += "_PAL.mpg";
     p.Video_OutPutFileName = JoinFolder(outputFolder, name);
     break;

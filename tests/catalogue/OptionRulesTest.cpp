@@ -194,6 +194,11 @@ TEST(OptionRules, DiscTargetOverridesChoicesAndNamesThePalFile) {
     EXPECT_EQ(p.Video_NormType, "PAL") << id;
     EXPECT_EQ(p.Video_OutPutFileName, "/home/u/out/clip_PAL.mpg") << id;
   }
+  // Several sources at once: no source name, only the extension matters downstream.
+  TConversionProfile group = FreshProfile(111, "");
+  ConfirmOptions(group, ChosenOptions(Show(group)), kFolder);
+  EXPECT_EQ(group.Video_OutPutFileName, "/home/u/out/_PAL.mpg");
+
   // The next showing on an ordinary preset drops the target again.
   TConversionProfile p = FreshProfile(111);
   TOptionSelectors s = Show(p);
