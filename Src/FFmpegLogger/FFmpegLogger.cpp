@@ -187,7 +187,11 @@ void TFFLogger::Log(const void *ASender, TLogLevel ALogLevel, const std::string 
   Deliver(ASender, CurrentThreadID(), ALogLevel, ALogMsg);
 }
 
-void TFFLogger::Log(const void *ASender, TLogLevel ALogLevel, const char *AFormat, ...) {
+void TFFLogger::Log(const void *ASender, TLogLevel ALogLevel, const char *ALogMsg) {
+  Log(ASender, ALogLevel, std::string(ALogMsg != nullptr ? ALogMsg : ""));
+}
+
+void TFFLogger::LogFormat(const void *ASender, TLogLevel ALogLevel, const char *AFormat, ...) {
   if (!HasOnLog()) return;
   va_list args;
   va_start(args, AFormat);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 
 enum TLogLevel { llQuiet, llPanic, llFatal, llError, llWarning, llInfo, llVerbose, llDebug };
 
@@ -47,8 +48,16 @@ class TFFLogger {
   // Delivers one message when it passes the level: ALogLevel at most LogLevel, or a
   // verbose message while the level is not quiet.
   void Log(const void *ASender, TLogLevel ALogLevel, const std::string &ALogMsg);
-  // The same with a printf-style text. Pass plain texts that may hold '%' as std::string.
-  void Log(const void *ASender, TLogLevel ALogLevel, const char *AFormat, ...)
+  // A text without arguments is taken as it stands, never as a format: a file name with
+  // '%' in it stays harmless.
+  void Log(const void *ASender, TLogLevel ALogLevel, const char *ALogMsg);
+  // The same with a printf-style text and at least one argument.
+  template <typename... TArgs>
+  requires(sizeof...(TArgs) > 0) void Log(const void *ASender, TLogLevel ALogLevel,
+                                          const char *AFormat, TArgs &&...AArgs) {
+    LogFormat(ASender, ALogLevel, AFormat, std::forward<TArgs>(AArgs)...);
+  }
+  void LogFormat(const void *ASender, TLogLevel ALogLevel, const char *AFormat, ...)
       __attribute__((format(printf, 4, 5)));
 
   // The handler; assign before logging starts or from the main thread.

@@ -90,6 +90,9 @@ TEST_F(Logger, LevelFilter) {
   sink.SetLogLevel(llInfo);
   sink.Log(nullptr, llInfo, "%s=%d", "frames", 25);
   EXPECT_EQ(Lines().back().Msg, "frames=25");
+  const std::string name = "/tmp/100%s%n.avi";
+  sink.Log(nullptr, llInfo, name.c_str());  // a text without arguments is no format
+  EXPECT_EQ(Lines().back().Msg, name);
 }
 
 TEST_F(Logger, OptLogLevelTakesNamesAndNumbers) {
