@@ -11,6 +11,7 @@
 
 #include "FFUtils/FFUtils.h"
 #include "FFmpegLoader/FFmpegLoader.h"
+#include "FFmpegLogger/FFmpegLogger.h"
 
 namespace fs = std::filesystem;
 
@@ -152,5 +153,25 @@ TEST(LoaderFolder, UnloadingOneComponentsSetUnloadsSharedLibrariesForEveryone) {
     Check(FFLoader().Loaded(avFilter), "avfilter is not the probe's");
     Check(ff::codec.avcodec_open2 == nullptr, "entries left bound");
     Check(LoadAVLib(kQueueLibraries, "", err), "reload: " + err);
+  });
+}
+
+TEST(LoaderFolder, LoadingAVUtilInstallsTheLogCallbackUnlessTurnedOff) {
+  EXPECT_IN_FRESH_PROCESS({
+    std::vector<std::string> lines;
+    GlobalLogger().SetTriggerEventInMainThread(false);
+    GlobalLogger().SetOnLog(
+        [&](const void *, uint32_t, TLogLevel, const std::string &m) { lines.push_back(m); });
+    FFLoader().SetInstallLogger(false);
+    std::string err;
+    Check(LoadAVLib({avUtil}, "", err), "load: " + err);
+    ff::util.av_log(nullptr, AV_LOG_ERROR, "not ours\n");
+    Check(lines.empty(), "callback installed although turned off");
+    UnloadAVLib({avUtil});
+    FFLoader().SetInstallLogger(true);
+    Check(LoadAVLib({avUtil}, "", err), "reload: " + err);
+    ff::util.av_log(nullptr, AV_LOG_ERROR, "ours\n");
+    Check(lines.size() == 1 && lines[0] == "ours", "library line not delivered");
+    GlobalLogger().SetOnLog(nullptr);
   });
 }
