@@ -1,0 +1,60 @@
+// Progress reports: the one-line status of the running conversion and the final
+// summary of bytes written per kind.
+#include <cmath>
+
+#include "../FFmpegLoader/FFmpegLoader.h"
+#include "FFmpeg.h"
+
+using namespace engine;
+
+void TCustomFFmpeg::ReportProgress(bool ALastReport, int AFileIndex) {
+  if (Fnb_output_files == 0 || Fost_table.empty()) return;
+  AVFormatContext *oc = Foutput_files[0]->ctx;
+  int64_t totalSize = 0;
+  if (oc->pb) {
+    totalSize = ff::format.avio_size(oc->pb);
+    if (totalSize < 0) totalSize = ff::format.avio_seek(oc->pb, 0, SEEK_CUR);
+  }
+  std::string line;
+  double t = 1e10;
+  int frameNumber = -1, fps = -1;
+  float quality = -1.0f;
+  bool firstVideo = true;
+  for (const TAVOutputStream &ost : Fost_table) {
+    const TAVOutputStream &owner = FJoinMode ? Fost_table[ost.index] : ost;
+    if (ost.st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+      const float q = ost.encoding_needed ? ost.enc->global_quality / float(FF_QP2LAMBDA) : -1.0f;
+      if (!firstVideo) line += Format("q=%2.1f ", q);
+      if (firstVideo && ost.show_fps) {
+        const double elapsed = (ff::util.av_gettime_relative() - Ftimer_start) / 1000000.0;
+        frameNumber = ost.frame_number;
+        if (frameNumber < 1) return;
+        fps = elapsed > 1 ? static_cast<int>(frameNumber / elapsed + 0.5) : 0;
+        quality = q;
+        line += Format("frame=%5d fps=%3d q=%3.1f ", frameNumber, fps, quality);
+        if (ALastReport) line += "L";
+        firstVideo = false;
+      }
+    }
+    if (owner.last_mux_dts != AV_NOPTS_VALUE) {
+      const double st = (owner.last_mux_dts + owner.last_mux_duration) * (double(ost.st->time_base.num) / ost.st->time_base.den);
+      if (st > 0 && st < t) t = st;
+    }
+  }
+  t = std::max(t, 0.01);
+  if (!OnProgress && Fverbose <= 0 && !ALastReport) return;
+  const double bitrate = totalSize * 8 / t / 1000.0;
+  line += Format("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", totalSize / 1024.0, t, bitrate);
+  if (Fnb_frames_dup || Fnb_frames_drop) line += Format(" dup=%d drop=%d", Fnb_frames_dup, Fnb_frames_drop);
+  if (OnProgress)
+    OnProgress(this, AFileIndex, frameNumber, fps, quality, static_cast<float>(bitrate), totalSize,
+               static_cast<int64_t>(t * 1000000), FTotalOutputDuration);
+  else if (Fverbose >= 0)
+    EngineLog(elVerbose, line);
+  if (ALastReport && Fverbose >= 0) {
+    const double raw = double(Fvideo_size + Faudio_size + Fextra_size);
+    EngineLogF(elVerbose, "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n",
+               Fvideo_size / 1024.0, Faudio_size / 1024.0, Fextra_size / 1024.0,
+               raw > 0 ? 100.0 * (totalSize - raw) / raw : 0.0);
+  }
+}
