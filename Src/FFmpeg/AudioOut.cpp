@@ -3,7 +3,9 @@
 // (EncodingPathReady) so that no run starts that cannot finish.
 #include "FFmpeg.h"
 
-bool TCustomFFmpeg::EncodingPathReady(AVMediaType AType) const { return AType == AVMEDIA_TYPE_SUBTITLE; }
+bool TCustomFFmpeg::EncodingPathReady(AVMediaType AType) const {
+  return AType == AVMEDIA_TYPE_SUBTITLE;
+}
 
 void TCustomFFmpeg::do_audio_out(TAVOutputStream &AOst, TAVInputStream &AIst, AVFrame *AFrame) {
   throw FFmpegException("Audio encoding failed");

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "../FFUtils/FFOptions.h"
 #include "../FFmpegLoader/MediaHeaders.h"
 #include "EngineSupport.h"
 
@@ -91,14 +92,14 @@ struct TAVOutputStream {
   FILE *logfile = nullptr;
   AVCodecID codec_id = AV_CODEC_ID_NONE;
   int show_fps = 0;
-  std::vector<AVBSFContext *> bsfs;  // owned; the stream's bitstream-filter chain
+  std::vector<AVBSFContext *> bsfs;       // owned; the stream's bitstream-filter chain
   int64_t last_mux_dts = AV_NOPTS_VALUE;  // in the stream's time base
   int64_t last_mux_duration = 0;
 };
 
 // Everything the engine keeps about one output stream between its creation and the run.
 struct TOutputStreamSetup {
-  AVCodecContext *enc = nullptr;  // owned
+  AVCodecContext *enc = nullptr;   // owned
   const AVCodec *codec = nullptr;  // encoder chosen by name, or none
   bool stream_copy = false;
   std::vector<std::string> bsf_names;
@@ -110,7 +111,7 @@ struct TOutputFileSetup {
 };
 
 struct TInputFileSetup {
-  AVFormatContext *ctx = nullptr;  // owned
+  AVFormatContext *ctx = nullptr;          // owned
   std::vector<AVCodecContext *> decoders;  // owned, one per stream
 };
 
@@ -178,7 +179,8 @@ class TCustomFFmpeg {
                        AVCodecID &ACodecID, std::string &ALastErr) const;
 
   // --- targets and presets ---
-  void ApplyTarget(const std::string &AType, const std::string &ANorm, const std::string &ADefaultNorm);
+  void ApplyTarget(const std::string &AType, const std::string &ANorm,
+                   const std::string &ADefaultNorm);
   void ApplyPreset(const std::string &AOptName, const std::string &AValue);
 
   // --- inputs and outputs ---
@@ -293,7 +295,8 @@ class TCustomFFmpeg {
   // Hooks and preview (set by the frame; copy of video refuses them)
   bool FHasCustomHook = false, FHasPostHooks = false;
 
-  engine::TGenericOptions FOptions;
+  TFFOptions FOptions;
+  [[nodiscard]] bool OptionsAllocated() const { return FOptions.avcodec_opts[0] != nullptr; }
   // Encoder options the generic store does not know but the named encoder does (its
   // private options, e.g. from a built-in preset), per media type, given at opening.
   std::vector<std::pair<std::string, std::string>> FPrivateOptions[5];
@@ -328,9 +331,10 @@ class TCustomFFmpeg {
   void new_video_stream(TOutputFileSetup &AOut);
   void new_audio_stream(TOutputFileSetup &AOut);
   void new_subtitle_stream(TOutputFileSetup &AOut);
-  TOutputStreamSetup &NewStream(TOutputFileSetup &AOut, AVMediaType AType, std::vector<std::string> &AChain,
-                                uint32_t ATag);
-  void check_audio_video_sub_inputs(bool AJoin, bool &AHasVideo, bool &AHasAudio, bool &AHasSubtitle);
+  TOutputStreamSetup &NewStream(TOutputFileSetup &AOut, AVMediaType AType,
+                                std::vector<std::string> &AChain, uint32_t ATag);
+  void check_audio_video_sub_inputs(bool AJoin, bool &AHasVideo, bool &AHasAudio,
+                                    bool &AHasSubtitle);
   void ReleaseOutputs();
   void ReleaseInputs();
   // --- run set-up (Mapping.cpp) ---
@@ -352,8 +356,11 @@ class TCustomFFmpeg {
   // --- packets (Packets.cpp) ---
   // Without a packet the decoder is drained, and so are the encoders it feeds unless
   // ADrainEncoders is false (join mode keeps them running across inputs).
-  int ProcessInputPacket(TAVInputStream &AIst, int AIstIndex, const AVPacket *APkt, bool ADrainEncoders = true);
-  [[nodiscard]] int MaxFrames(int AType) const { return AType >= 0 && AType < 4 ? Fmax_frames[AType] : INT32_MAX; }
+  int ProcessInputPacket(TAVInputStream &AIst, int AIstIndex, const AVPacket *APkt,
+                         bool ADrainEncoders = true);
+  [[nodiscard]] int MaxFrames(int AType) const {
+    return AType >= 0 && AType < 4 ? Fmax_frames[AType] : INT32_MAX;
+  }
   void StreamCopy(TAVOutputStream &AOst, TAVInputStream &AIst, const AVPacket *APkt);
   void WriteOutputPacket(AVFormatContext *ACtx, AVPacket *APkt, TAVOutputStream &AOst);
   void DispatchDecoded(TAVInputStream &AIst, AVFrame *AFrame, AVSubtitle *ASub, bool AIsSubtitle);

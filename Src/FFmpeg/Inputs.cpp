@@ -20,7 +20,8 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &AFileName) {
   const AVInputFormat *fmt = nullptr;
   if (!Flast_asked_format.empty()) {
     fmt = ff::format.av_find_input_format(Flast_asked_format.c_str());
-    if (!fmt) throw FFmpegException(Format("Unknown input format: \"%s\"", Flast_asked_format.c_str()));
+    if (!fmt)
+      throw FFmpegException(Format("Unknown input format: \"%s\"", Flast_asked_format.c_str()));
     Flast_asked_format.clear();
   }
   AVFormatContext *ic = ff::format.avformat_alloc_context();
@@ -45,25 +46,30 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &AFileName) {
   ff::util.av_dict_set_int(&opts, "sample_rate", Faudio_sample_rate, 0);
   ff::util.av_dict_set_int(&opts, "channels", Faudio_channels, 0);
   if (Fframe_rate.num > 0 && Fframe_rate.den > 0)
-    ff::util.av_dict_set(&opts, "framerate", Format("%d/%d", Fframe_rate.num, Fframe_rate.den).c_str(), 0);
+    ff::util.av_dict_set(&opts, "framerate",
+                         Format("%d/%d", Fframe_rate.num, Fframe_rate.den).c_str(), 0);
   if (Fframe_width > 0 && Fframe_height > 0)
-    ff::util.av_dict_set(&opts, "video_size", Format("%dx%d", Fframe_width, Fframe_height).c_str(), 0);
+    ff::util.av_dict_set(&opts, "video_size", Format("%dx%d", Fframe_width, Fframe_height).c_str(),
+                         0);
   if (Fframe_pix_fmt >= 0)
     ff::util.av_dict_set(&opts, "pixel_format",
-                         ff::util.av_get_pix_fmt_name(static_cast<AVPixelFormat>(Fframe_pix_fmt)), 0);
+                         ff::util.av_get_pix_fmt_name(static_cast<AVPixelFormat>(Fframe_pix_fmt)),
+                         0);
   if (Fvideo_channel) ff::util.av_dict_set_int(&opts, "channel", Fvideo_channel, 0);
   if (!Fvideo_standard.empty()) ff::util.av_dict_set(&opts, "standard", Fvideo_standard.c_str(), 0);
   ff::DictPtr optsOwner(nullptr);
 
-  if (!FOptions.Allocated()) FOptions.Alloc(Fsws_flags);
-  FOptions.Apply(ic, FOptions.Format(), AV_OPT_FLAG_DECODING_PARAM);
+  if (!OptionsAllocated()) (void)FOptions.Allocate(static_cast<int>(Fsws_flags));
+  FOptions.Apply(ic, FOptions.avformat_opts, AV_OPT_FLAG_DECODING_PARAM);
 
   AVCodecID ids[3] = {};
   const std::string *names[3] = {&Fvideo_codec_name, &Faudio_codec_name, &Fsubtitle_codec_name};
   const AVMediaType types[3] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_SUBTITLE};
   for (int i = 0; i < 3; ++i) {
     std::string err;
-    int strict = FOptions.Codec(types[i]) ? FOptions.Codec(types[i])->strict_std_compliance : 0;
+    int strict = FOptions.avcodec_opts[types[i]]
+                     ? FOptions.avcodec_opts[types[i]]->strict_std_compliance
+                     : 0;
     if (!FindCodecByName(*names[i], types[i], false, strict, ids[i], err)) {
       ff::util.av_dict_free(&opts);
       return fail(err);
@@ -81,7 +87,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &AFileName) {
   ff::util.av_dict_free(&opts);
   if (ret < 0) {
     ic = nullptr;  // freed by the library on failure
-    FLastErrMsg = ErrorText(AFileName, ret);
+    FLastErrMsg = ErrorToStr(AFileName, ret);
     Fvideo_codec_name.clear();
     Faudio_codec_name.clear();
     Fsubtitle_codec_name.clear();
@@ -110,7 +116,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &AFileName) {
   }
   if (ret < 0 && Fverbose >= 0) {
     std::string msg = Format("%s: could not find codec parameters", AFileName.c_str());
-    EngineLog(elVerbose, msg);
+    EngineLog(llVerbose, msg);
     return fail(msg);
   }
 
@@ -118,7 +124,8 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &AFileName) {
   if (ic->start_time != AV_NOPTS_VALUE) timestamp += ic->start_time;
   if (Fstart_time != 0) {
     if (ff::format.av_seek_frame(ic, -1, timestamp, AVSEEK_FLAG_BACKWARD) < 0 && Fverbose > 0)
-      EngineLogF(elVerbose, "%s: could not seek to position %0.3f", AFileName.c_str(), timestamp / 1000000.0);
+      EngineLogF(llVerbose, "%s: could not seek to position %0.3f", AFileName.c_str(),
+                 timestamp / 1000000.0);
     Fstart_time = 0;
   }
 
@@ -137,11 +144,12 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &AFileName) {
     in.decoders.push_back(dec);
     switch (st->codecpar->codec_type) {
       case AVMEDIA_TYPE_VIDEO: {
-        FOptions.Apply(dec, FOptions.Codec(AVMEDIA_TYPE_VIDEO),
+        FOptions.Apply(dec, FOptions.avcodec_opts[AVMEDIA_TYPE_VIDEO],
                        AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
         Fframe_height = dec->height;
         Fframe_width = dec->width;
-        AVRational sar = st->sample_aspect_ratio.num ? st->sample_aspect_ratio : dec->sample_aspect_ratio;
+        AVRational sar =
+            st->sample_aspect_ratio.num ? st->sample_aspect_ratio : dec->sample_aspect_ratio;
         if (dec->width * dec->height != 0) {
           double ratio = (sar.num && sar.den) ? static_cast<double>(sar.num) / sar.den : 0.0;
           Fframe_aspect_ratio = ratio != 0 ? static_cast<float>(dec->width * ratio / dec->height)
@@ -153,9 +161,9 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &AFileName) {
         Fframe_pix_fmt = dec->pix_fmt;
         if (Fme_threshold) dec->debug |= 32;
         Fframe_rate = st->r_frame_rate;
-        Finput_codecs.push_back(Fvideo_codec_name.empty()
-                                    ? nullptr
-                                    : ff::codec.avcodec_find_decoder_by_name(Fvideo_codec_name.c_str()));
+        Finput_codecs.push_back(Fvideo_codec_name.empty() ? nullptr
+                                                          : ff::codec.avcodec_find_decoder_by_name(
+                                                                Fvideo_codec_name.c_str()));
         if (Fvideo_disable)
           st->discard = AVDISCARD_ALL;
         else if (Fvideo_discard)
@@ -163,21 +171,24 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &AFileName) {
         break;
       }
       case AVMEDIA_TYPE_AUDIO:
-        FOptions.Apply(dec, FOptions.Codec(AVMEDIA_TYPE_AUDIO),
+        FOptions.Apply(dec, FOptions.avcodec_opts[AVMEDIA_TYPE_AUDIO],
                        AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
-        Fchannel_layout = dec->ch_layout.order == AV_CHANNEL_ORDER_NATIVE ? static_cast<int64_t>(dec->ch_layout.u.mask) : 0;
+        Fchannel_layout = dec->ch_layout.order == AV_CHANNEL_ORDER_NATIVE
+                              ? static_cast<int64_t>(dec->ch_layout.u.mask)
+                              : 0;
         Faudio_channels = dec->ch_layout.nb_channels;
         Faudio_sample_rate = dec->sample_rate;
         Faudio_sample_fmt = dec->sample_fmt;
-        Finput_codecs.push_back(Faudio_codec_name.empty()
-                                    ? nullptr
-                                    : ff::codec.avcodec_find_decoder_by_name(Faudio_codec_name.c_str()));
+        Finput_codecs.push_back(Faudio_codec_name.empty() ? nullptr
+                                                          : ff::codec.avcodec_find_decoder_by_name(
+                                                                Faudio_codec_name.c_str()));
         if (Faudio_disable) st->discard = AVDISCARD_ALL;
         break;
       case AVMEDIA_TYPE_SUBTITLE:
-        Finput_codecs.push_back(Fsubtitle_codec_name.empty()
-                                    ? nullptr
-                                    : ff::codec.avcodec_find_decoder_by_name(Fsubtitle_codec_name.c_str()));
+        Finput_codecs.push_back(
+            Fsubtitle_codec_name.empty()
+                ? nullptr
+                : ff::codec.avcodec_find_decoder_by_name(Fsubtitle_codec_name.c_str()));
         if (Fsubtitle_disable) st->discard = AVDISCARD_ALL;
         break;
       case AVMEDIA_TYPE_DATA:
@@ -192,7 +203,8 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &AFileName) {
     }
   }
 
-  if (ic->duration != AV_NOPTS_VALUE && ic->duration > FTotalOutputDuration) FTotalOutputDuration = ic->duration;
+  if (ic->duration != AV_NOPTS_VALUE && ic->duration > FTotalOutputDuration)
+    FTotalOutputDuration = ic->duration;
 
   Finput_files.push_back(std::move(in));
   Finput_files_ts_offset.push_back(Fcopy_ts ? Finput_ts_offset : Finput_ts_offset - timestamp);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <thread>
 
+#include "../FFUtils/MainThread.h"
 #include "../FFmpegLoader/AVPtr.h"
 #include "../FFmpegLoader/FFmpegLoader.h"
 #include "FFmpeg.h"
@@ -21,7 +22,9 @@ int CheckedMaxFiles(int AMaxFiles) {
 
 // ---------------------------------------------------------------- worker thread
 
-TConvertThread::~TConvertThread() { Join(); }
+TConvertThread::~TConvertThread() {
+  Join();
+}
 
 void TConvertThread::Resume() {
   std::lock_guard<std::mutex> g(FLock);
@@ -38,8 +41,10 @@ void TConvertThread::Join() {
     std::lock_guard<std::mutex> g(FLock);
     t = std::move(FThread);
   }
-  if (t.joinable() && t.get_id() != std::this_thread::get_id()) t.join();
-  else if (t.joinable()) t.detach();
+  if (t.joinable() && t.get_id() != std::this_thread::get_id())
+    t.join();
+  else if (t.joinable())
+    t.detach();
 }
 
 // ---------------------------------------------------------------- life
@@ -76,7 +81,7 @@ void TCustomFFmpeg::ResetForTask() {
   FFinished = false;
   FTerminated = false;
   FTotalOutputDuration = -1;
-  FOptions.Alloc(Fsws_flags);
+  (void)FOptions.Allocate(static_cast<int>(Fsws_flags));
 }
 
 void TCustomFFmpeg::ReleaseAll() {
@@ -119,7 +124,7 @@ void TCustomFFmpeg::DoTerminate() {
 }
 
 void TCustomFFmpeg::Fail(const std::string &AMsg) {
-  EngineLog(elQuiet, AMsg);
+  EngineLog(llQuiet, AMsg);
   {
     std::lock_guard<std::mutex> g(FStateLock);
     FFatalMessage = AMsg;
@@ -130,9 +135,10 @@ void TCustomFFmpeg::Fail(const std::string &AMsg) {
 TConvertThread *TCustomFFmpeg::StartConvert(bool AUseThread) {
   if (FConverting || FTerminated) return nullptr;
   if (Fnb_output_files == 0 || Fnb_input_files == 0) {
+    const char *msg = Fnb_output_files == 0 ? "At least one output file must be specified"
+                                            : "At least one input file must be specified";
     ReleaseAll();
-    Fail(Fnb_output_files == 0 ? "At least one output file must be specified"
-                               : "At least one input file must be specified");
+    Fail(msg);
     DoTerminate();
     return nullptr;
   }
@@ -166,7 +172,15 @@ void TCustomFFmpeg::Stop(bool AWaitFor) {
   if (!AWaitFor) return;
   if (FThreadObj && FThreadObj->Started()) {
     std::unique_lock<std::mutex> g(FStateLock);
-    while (FRunning) FStateCond.wait_for(g, std::chrono::milliseconds(20));
+    // In the main thread, serve the calls a worker may be waiting on meanwhile.
+    while (FRunning) {
+      FStateCond.wait_for(g, std::chrono::milliseconds(20));
+      if (FRunning && IsMainThread()) {
+        g.unlock();
+        PumpMessages();
+        g.lock();
+      }
+    }
   }
 }
 
@@ -246,7 +260,8 @@ int64_t TCustomFFmpeg::OutputWritePosition() const {
 int TCustomFFmpeg::ChooseInputFile(int ACurrentFile) {
   if (FJoinMode) {
     for (const TAVOutputStream &ost : Fost_table)
-      if (ost.file_index == ACurrentFile && ost.frame_number >= MaxFrames(ost.st->codecpar->codec_type))
+      if (ost.file_index == ACurrentFile &&
+          ost.frame_number >= MaxFrames(ost.st->codecpar->codec_type))
         return -1;
     return ACurrentFile;
   }
@@ -257,7 +272,9 @@ int TCustomFFmpeg::ChooseInputFile(int ACurrentFile) {
     const TAVInputStream &ist = Fist_table[ost.source_index];
     if (ist.is_past_recording_time || Fno_packet[ist.file_index]) continue;
     const double opts =
-        ost.last_mux_dts == AV_NOPTS_VALUE ? 0.0 : ost.last_mux_dts * (double(ost.st->time_base.num) / ost.st->time_base.den);
+        ost.last_mux_dts == AV_NOPTS_VALUE
+            ? 0.0
+            : ost.last_mux_dts * (double(ost.st->time_base.num) / ost.st->time_base.den);
     const int64_t ipts = ist.pts;
     if (!Ffile_table[ist.file_index].eof_reached) {
       if (Finput_sync ? ipts < smallestIn : opts < smallestOut) {
@@ -362,10 +379,13 @@ void TCustomFFmpeg::Transcode() {
     }
     std::fill(Fno_packet.begin(), Fno_packet.end(), false);
     Fno_packet_count = 0;
-    if (Fdo_pkt_dump) ff::format.av_pkt_dump_log2(nullptr, AV_LOG_DEBUG, pkt.get(), Fdo_hex_dump, ic->streams[pkt->stream_index]);
+    if (Fdo_pkt_dump)
+      ff::format.av_pkt_dump_log2(nullptr, AV_LOG_DEBUG, pkt.get(), Fdo_hex_dump,
+                                  ic->streams[pkt->stream_index]);
 
     const TAVInputFile &file = Ffile_table[fileIndex];
-    if (pkt->stream_index < file.nb_streams && !Fist_table[file.ist_index + pkt->stream_index].discard) {
+    if (pkt->stream_index < file.nb_streams &&
+        !Fist_table[file.ist_index + pkt->stream_index].discard) {
       const int istIndex = file.ist_index + pkt->stream_index;
       TAVInputStream &ist = Fist_table[istIndex];
       const AVRational tb = ist.st->time_base;
@@ -379,14 +399,16 @@ void TCustomFFmpeg::Transcode() {
           if (pkt->pts != AV_NOPTS_VALUE) pkt->pts = std::llround(pkt->pts * scale);
         }
       }
-      if (pkt->dts != AV_NOPTS_VALUE && ist.next_pts != AV_NOPTS_VALUE && (ic->iformat->flags & AVFMT_TS_DISCONT) &&
-          !Fcopy_ts) {
+      if (pkt->dts != AV_NOPTS_VALUE && ist.next_pts != AV_NOPTS_VALUE &&
+          (ic->iformat->flags & AVFMT_TS_DISCONT) && !Fcopy_ts) {
         const int64_t dtsUs = ff::util.av_rescale_q(pkt->dts, tb, kMicro);
         const int64_t delta = dtsUs - ist.next_pts;
-        if (std::llabs(delta) > static_cast<int64_t>(Fdts_delta_threshold * 1000000.0) || dtsUs + 1 < ist.pts) {
+        if (std::llabs(delta) > static_cast<int64_t>(Fdts_delta_threshold * 1000000.0) ||
+            dtsUs + 1 < ist.pts) {
           Finput_files_ts_offset[fileIndex] -= delta;
           if (Fverbose >= 3)
-            EngineLogF(elVerbose, "timestamp discontinuity %lld, new offset= %lld", static_cast<long long>(delta),
+            EngineLogF(llVerbose, "timestamp discontinuity %lld, new offset= %lld",
+                       static_cast<long long>(delta),
                        static_cast<long long>(Finput_files_ts_offset[fileIndex]));
           const int64_t d = ff::util.av_rescale_q(delta, kMicro, tb);
           pkt->dts -= d;
@@ -398,10 +420,10 @@ void TCustomFFmpeg::Transcode() {
           ff::util.av_compare_ts(ptsForLimit, tb, Frecording_time + Fstart_time, kMicro) >= 0) {
         ist.is_past_recording_time = 1;
       } else if (ProcessInputPacket(ist, istIndex, pkt.get()) < 0) {
-        std::string msg = Format("Error while decoding stream #%d.%d (%s)", ist.file_index, ist.index,
-                                 MediaTypeName(ist.st->codecpar->codec_type).c_str());
+        std::string msg = Format("Error while decoding stream #%d.%d (%s)", ist.file_index,
+                                 ist.index, MediaTypeToStr(ist.st->codecpar->codec_type).c_str());
         if (Fexit_on_error) throw FFmpegException(msg);
-        if (Fverbose >= 0) EngineLog(elVerbose, msg);
+        if (Fverbose >= 0) EngineLog(llVerbose, msg);
       }
     }
     ff::codec.av_packet_unref(pkt.get());
@@ -414,17 +436,20 @@ void TCustomFFmpeg::Transcode() {
 
   for (int i = 0; i < static_cast<int>(Fist_table.size()); ++i) {
     TAVInputStream &ist = Fist_table[i];
-    if (ist.decoding_needed && !(FJoinMode && ist.decoder_flushed)) ProcessInputPacket(ist, i, nullptr);
+    if (ist.decoding_needed && !(FJoinMode && ist.decoder_flushed))
+      ProcessInputPacket(ist, i, nullptr);
   }
   if (FJoinMode) {
     // The encoders ran across every input; drain them once, at the very end.
     for (TAVOutputStream &ost : Fost_table)
-      if (ost.file_index == 0 && ost.encoding_needed && ost.enc->codec_type != AVMEDIA_TYPE_SUBTITLE) FlushEncoder(ost);
+      if (ost.file_index == 0 && ost.encoding_needed &&
+          ost.enc->codec_type != AVMEDIA_TYPE_SUBTITLE)
+        FlushEncoder(ost);
   }
   const int outputs = FJoinMode ? std::min(1, Fnb_output_files) : Fnb_output_files;
   for (int i = 0; i < outputs; ++i) {
     int ret = ff::format.av_write_trailer(Foutput_files[i]->ctx);
-    if (ret < 0) throw FFmpegException(ErrorText("av_write_trailer()", ret));
+    if (ret < 0) throw FFmpegException(ErrorToStr("av_write_trailer()", ret));
   }
   ReportProgress(true, -1);
   CloseCodecs();

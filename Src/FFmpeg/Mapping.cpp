@@ -13,7 +13,8 @@ void TCustomFFmpeg::BuildInputTables() {
   Ffile_table.assign(Fnb_input_files, TAVInputFile{});
   Fist_table.clear();
   int total = 0;
-  for (int i = 0; i < Fnb_input_files; ++i) total += static_cast<int>(Finput_files[i].ctx->nb_streams);
+  for (int i = 0; i < Fnb_input_files; ++i)
+    total += static_cast<int>(Finput_files[i].ctx->nb_streams);
   Fist_table.reserve(total);
   int running = 0;
   for (int i = 0; i < Fnb_input_files; ++i) {
@@ -48,14 +49,17 @@ void TCustomFFmpeg::BuildOutputTables() {
     total += static_cast<int>(oc->nb_streams);
   }
   const int nbMaps = static_cast<int>(Fstream_maps.size());
-  if (nbMaps > 0 && nbMaps != total) throw FFmpegException("Number of stream maps must match number of output streams");
+  if (nbMaps > 0 && nbMaps != total)
+    throw FFmpegException("Number of stream maps must match number of output streams");
   for (const TAVStreamMap &m : Fstream_maps) {
     if (m.file_index < 0 || m.file_index >= Fnb_input_files || m.stream_index < 0 ||
         m.stream_index >= Ffile_table[m.file_index].nb_streams)
-      throw FFmpegException(Format("Could not find input stream #%d.%d", m.file_index, m.stream_index));
+      throw FFmpegException(
+          Format("Could not find input stream #%d.%d", m.file_index, m.stream_index));
     if (m.sync_file_index < 0 || m.sync_file_index >= Fnb_input_files || m.sync_stream_index < 0 ||
         m.sync_stream_index >= Ffile_table[m.sync_file_index].nb_streams)
-      throw FFmpegException(Format("Could not find sync stream #%d.%d", m.sync_file_index, m.sync_stream_index));
+      throw FFmpegException(
+          Format("Could not find sync stream #%d.%d", m.sync_file_index, m.sync_stream_index));
   }
 
   Fost_table.clear();
@@ -78,9 +82,10 @@ void TCustomFFmpeg::BuildOutputTables() {
         TAVInputStream &src = Fist_table[ost.source_index];
         if (src.st->codecpar->codec_type != type) {
           ff::format.av_dump_format(oc, k, oc->url, 1);
-          throw FFmpegException(Format("Codec type mismatch for mapping #%d.%d (%s) -> #%d.%d (%s)", m.file_index,
-                                       m.stream_index, MediaTypeName(src.st->codecpar->codec_type).c_str(), k, i,
-                                       MediaTypeName(type).c_str()));
+          throw FFmpegException(Format("Codec type mismatch for mapping #%d.%d (%s) -> #%d.%d (%s)",
+                                       m.file_index, m.stream_index,
+                                       MediaTypeToStr(src.st->codecpar->codec_type).c_str(), k, i,
+                                       MediaTypeToStr(type).c_str()));
         }
         ost.sync_ist = &Fist_table[Ffile_table[m.sync_file_index].ist_index + m.sync_stream_index];
       } else {
@@ -88,8 +93,8 @@ void TCustomFFmpeg::BuildOutputTables() {
         int64_t bestFrames = -1;
         for (int j = 0; j < static_cast<int>(Fist_table.size()); ++j) {
           TAVInputStream &ist = Fist_table[j];
-          if (ist.discard && ist.st->discard != AVDISCARD_ALL && ist.st->codecpar->codec_type == type &&
-              (!FJoinMode || ist.file_index == k)) {
+          if (ist.discard && ist.st->discard != AVDISCARD_ALL &&
+              ist.st->codecpar->codec_type == type && (!FJoinMode || ist.file_index == k)) {
             // A program chosen at opening left only its own streams undiscarded.
             // The probe's frame count is private today; the container's frame count stands in.
             int64_t frames = ist.st->nb_frames;
@@ -101,12 +106,14 @@ void TCustomFFmpeg::BuildOutputTables() {
         }
         if (best < 0 && !FJoinMode)
           for (int j = 0; j < static_cast<int>(Fist_table.size()); ++j)
-            if (Fist_table[j].st->codecpar->codec_type == type && Fist_table[j].st->discard != AVDISCARD_ALL)
+            if (Fist_table[j].st->codecpar->codec_type == type &&
+                Fist_table[j].st->discard != AVDISCARD_ALL)
               best = j;
         if (best < 0) {
           ff::format.av_dump_format(oc, k, oc->url, 1);
-          throw FFmpegException(Format("Could not find input stream matching output stream #%d.%d (%s)", k, i,
-                                       MediaTypeName(type).c_str()));
+          throw FFmpegException(
+              Format("Could not find input stream matching output stream #%d.%d (%s)", k, i,
+                     MediaTypeToStr(type).c_str()));
         }
         ost.source_index = best;
         ost.sync_ist = &Fist_table[best];
@@ -148,17 +155,25 @@ void TCustomFFmpeg::CopyParameters(TAVOutputStream &AOst, TAVInputStream &AIst) 
     throw FFmpegException("icodec.extradata_size is invalid (too large)");
   switch (ipar->codec_type) {
     case AVMEDIA_TYPE_VIDEO:
-      if (FHasCustomHook) throw FFmpegException("-vcodec copy and CustomHook are incompatible (frames are not decoded)");
-      if (Fusing_vhook) throw FFmpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
-      if (FHasPostHooks) throw FFmpegException("-vcodec copy and PostHooks are incompatible (frames are not decoded)");
+      if (FHasCustomHook)
+        throw FFmpegException(
+            "-vcodec copy and CustomHook are incompatible (frames are not decoded)");
+      if (Fusing_vhook)
+        throw FFmpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
+      if (FHasPostHooks)
+        throw FFmpegException(
+            "-vcodec copy and PostHooks are incompatible (frames are not decoded)");
       break;
     case AVMEDIA_TYPE_AUDIO:
-      if (Faudio_volume != 256) throw FFmpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
+      if (Faudio_volume != 256)
+        throw FFmpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
       break;
     case AVMEDIA_TYPE_SUBTITLE:
     case AVMEDIA_TYPE_DATA:
-    case AVMEDIA_TYPE_ATTACHMENT: break;
-    default: throw FFmpegException("invalid codec_type of output stream");
+    case AVMEDIA_TYPE_ATTACHMENT:
+      break;
+    default:
+      throw FFmpegException("invalid codec_type of output stream");
   }
   const uint32_t forcedTag = AOst.enc->codec_tag;
   const AVRational sar = AOst.enc->sample_aspect_ratio;
@@ -166,7 +181,8 @@ void TCustomFFmpeg::CopyParameters(TAVOutputStream &AOst, TAVInputStream &AIst) 
   uint32_t tag = forcedTag;
   if (!tag) {
     unsigned int tmp = 0;
-    if (!of->codec_tag || ff::format.av_codec_get_id(of->codec_tag, ipar->codec_tag) == ipar->codec_id ||
+    if (!of->codec_tag ||
+        ff::format.av_codec_get_id(of->codec_tag, ipar->codec_tag) == ipar->codec_id ||
         !ff::format.av_codec_get_tag2(of->codec_tag, ipar->codec_id, &tmp))
       tag = ipar->codec_tag;
   }
@@ -175,11 +191,13 @@ void TCustomFFmpeg::CopyParameters(TAVOutputStream &AOst, TAVInputStream &AIst) 
   if (ipar->codec_type == AVMEDIA_TYPE_VIDEO) {
     AOst.st->avg_frame_rate = AIst.st->avg_frame_rate;
     AOst.st->r_frame_rate = AIst.st->r_frame_rate;
-    AVRational useSar = AIst.st->sample_aspect_ratio.num ? AIst.st->sample_aspect_ratio : ipar->sample_aspect_ratio;
+    AVRational useSar =
+        AIst.st->sample_aspect_ratio.num ? AIst.st->sample_aspect_ratio : ipar->sample_aspect_ratio;
     if (!useSar.num) useSar = sar;
     AOst.st->sample_aspect_ratio = opar->sample_aspect_ratio = useSar;
   } else if (ipar->codec_type == AVMEDIA_TYPE_AUDIO) {
-    if ((opar->block_align == 1 && opar->codec_id == AV_CODEC_ID_MP3) || opar->codec_id == AV_CODEC_ID_AC3)
+    if ((opar->block_align == 1 && opar->codec_id == AV_CODEC_ID_MP3) ||
+        opar->codec_id == AV_CODEC_ID_AC3)
       opar->block_align = 0;
   }
   // The codec context keeps what the progress report and the packet code read.
@@ -188,7 +206,8 @@ void TCustomFFmpeg::CopyParameters(TAVOutputStream &AOst, TAVInputStream &AIst) 
   AOst.encoding_needed = 0;
 }
 
-void TCustomFFmpeg::EncodingParameters(TAVOutputStream &AOst, TAVInputStream &AIst, int ARunningNumber) {
+void TCustomFFmpeg::EncodingParameters(TAVOutputStream &AOst, TAVInputStream &AIst,
+                                       int ARunningNumber) {
   AVCodecContext *enc = AOst.enc;
   AVCodecContext *dec = AIst.dec;
   switch (enc->codec_type) {
@@ -216,33 +235,39 @@ void TCustomFFmpeg::EncodingParameters(TAVOutputStream &AOst, TAVInputStream &AI
       AOst.resample_pix_fmt = dec->pix_fmt;
       break;
     }
-    case AVMEDIA_TYPE_SUBTITLE: break;
-    default: throw FFmpegException("invalid codec_type of output stream");
+    case AVMEDIA_TYPE_SUBTITLE:
+      break;
+    default:
+      throw FFmpegException("invalid codec_type of output stream");
   }
   AOst.encoding_needed = 1;
   AIst.decoding_needed = 1;
 
   if (enc->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2)) {
-    std::string name = Format("%s-%d.log",
-                              Fpass_logfilename_prefix.empty() ? "ffmpeg2pass" : Fpass_logfilename_prefix.c_str(),
-                              ARunningNumber);
+    std::string name =
+        Format("%s-%d.log",
+               Fpass_logfilename_prefix.empty() ? "ffmpeg2pass" : Fpass_logfilename_prefix.c_str(),
+               ARunningNumber);
     if (name.size() > 1023) name.resize(1023);
     if (enc->flags & AV_CODEC_FLAG_PASS1) {
       AOst.logfile = std::fopen(name.c_str(), "wb");
-      if (!AOst.logfile) throw FFmpegException(Format("Cannot write log file %s for pass-1 encoding", name.c_str()));
+      if (!AOst.logfile)
+        throw FFmpegException(Format("Cannot write log file %s for pass-1 encoding", name.c_str()));
     } else {
       FILE *f = std::fopen(name.c_str(), "rb");
       if (!f)
-        throw FFmpegException(
-            Format("Cannot read file: Error reading log file \"%s\" for pass-2 encoding", name.c_str()));
+        throw FFmpegException(Format(
+            "Cannot read file: Error reading log file \"%s\" for pass-2 encoding", name.c_str()));
       std::fseek(f, 0, SEEK_END);
       long size = std::ftell(f);
       std::fseek(f, 0, SEEK_SET);
-      char *buf = size >= 0 ? static_cast<char *>(ff::util.av_malloc(static_cast<size_t>(size) + 1)) : nullptr;
+      char *buf = size >= 0 ? static_cast<char *>(ff::util.av_malloc(static_cast<size_t>(size) + 1))
+                            : nullptr;
       if (!buf) {
         std::fclose(f);
         throw FFmpegException(Format(
-            "Could not allocate file buffer: Error reading log file \"%s\" for pass-2 encoding", name.c_str()));
+            "Could not allocate file buffer: Error reading log file \"%s\" for pass-2 encoding",
+            name.c_str()));
       }
       size_t got = std::fread(buf, 1, static_cast<size_t>(size), f);
       buf[got] = 0;
@@ -257,13 +282,17 @@ void TCustomFFmpeg::OpenBitstreamFilters(TAVOutputStream &AOst, const TOutputStr
   for (const std::string &name : ASetup.bsf_names) {
     const AVBitStreamFilter *f = ff::codec.av_bsf_get_by_name(name.c_str());
     AVBSFContext *ctx = nullptr;
-    if (!f || ff::codec.av_bsf_alloc(f, &ctx) < 0) throw FFmpegException(Format("Unknown bitstream filter %s", name.c_str()));
+    if (!f || ff::codec.av_bsf_alloc(f, &ctx) < 0)
+      throw FFmpegException(Format("Unknown bitstream filter %s", name.c_str()));
     AOst.bsfs.push_back(ctx);
-    const AVCodecParameters *in = AOst.bsfs.size() > 1 ? AOst.bsfs[AOst.bsfs.size() - 2]->par_out : AOst.st->codecpar;
+    const AVCodecParameters *in =
+        AOst.bsfs.size() > 1 ? AOst.bsfs[AOst.bsfs.size() - 2]->par_out : AOst.st->codecpar;
     ff::codec.avcodec_parameters_copy(ctx->par_in, in);
     ctx->time_base_in = AOst.st->time_base;
     int ret = ff::codec.av_bsf_init(ctx);
-    if (ret < 0) throw FFmpegException(ErrorText(Format("Error initializing bitstream filter %s", name.c_str()), ret));
+    if (ret < 0)
+      throw FFmpegException(
+          ErrorToStr(Format("Error initializing bitstream filter %s", name.c_str()), ret));
   }
   // The muxer must see what the chain produces (e.g. changed extra data).
   if (!AOst.bsfs.empty()) {
@@ -277,19 +306,23 @@ void TCustomFFmpeg::OpenEncoders() {
     if (!ost.encoding_needed || (FJoinMode && ost.file_index > 0)) continue;
     const TOutputStreamSetup &setup = Foutput_files[ost.file_index]->streams[ost.index];
     const AVMediaType type = ost.enc->codec_type;
-    const AVCodec *codec = setup.codec ? setup.codec : ff::codec.avcodec_find_encoder(ost.enc->codec_id);
+    const AVCodec *codec =
+        setup.codec ? setup.codec : ff::codec.avcodec_find_encoder(ost.enc->codec_id);
     if (!codec) {
       ReportStreamMapping();
-      std::string msg = Format("Encoder (codec id %d) not found for output stream #%d.%d (%s)", ost.enc->codec_id,
-                               ost.file_index, ost.index, MediaTypeName(type).c_str());
-      EngineLog(elError, msg);
+      std::string msg =
+          Format("Encoder (codec id %d) not found for output stream #%d.%d (%s)", ost.enc->codec_id,
+                 ost.file_index, ost.index, MediaTypeToStr(type).c_str());
+      EngineLog(llError, msg);
       throw FFmpegException(msg);
     }
     if (!EncodingPathReady(type))
-      throw FFmpegException(Format("Encoding %s is not supported yet for output stream #%d.%d; use stream copy",
-                                   MediaTypeName(type).c_str(), ost.file_index, ost.index));
+      throw FFmpegException(
+          Format("Encoding %s is not supported yet for output stream #%d.%d; use stream copy",
+                 MediaTypeToStr(type).c_str(), ost.file_index, ost.index));
     AVDictionary *opts = nullptr;
-    for (const auto &[name, value] : FPrivateOptions[type]) ff::util.av_dict_set(&opts, name.c_str(), value.c_str(), 0);
+    for (const auto &[name, value] : FPrivateOptions[type])
+      ff::util.av_dict_set(&opts, name.c_str(), value.c_str(), 0);
     int ret = 0;
     {
       std::lock_guard<std::mutex> g(CodecLock());
@@ -300,10 +333,12 @@ void TCustomFFmpeg::OpenEncoders() {
     if (ret < 0) {
       ReportStreamMapping();
       std::string msg = Format(
-          "Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters such as "
-          "bit_rate, rate, width or height. Please check error log message to find out more detail information.",
-          ost.file_index, ost.index, MediaTypeName(type).c_str());
-      EngineLog(elError, msg);
+          "Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters "
+          "such as "
+          "bit_rate, rate, width or height. Please check error log message to find out more detail "
+          "information.",
+          ost.file_index, ost.index, MediaTypeToStr(type).c_str());
+      EngineLog(llError, msg);
       throw FFmpegException(msg);
     }
     FEncoderList.insert(FEncoderList.begin(), &ost);
@@ -311,7 +346,8 @@ void TCustomFFmpeg::OpenEncoders() {
     ff::codec.avcodec_parameters_from_context(ost.st->codecpar, ost.enc);
     ost.st->time_base = ost.enc->time_base;
     if (type == AVMEDIA_TYPE_AUDIO) {
-      ost.fifo = ff::util.av_audio_fifo_alloc(ost.enc->sample_fmt, ost.enc->ch_layout.nb_channels, 1024);
+      ost.fifo =
+          ff::util.av_audio_fifo_alloc(ost.enc->sample_fmt, ost.enc->ch_layout.nb_channels, 1024);
       if (!ost.fifo) throw FFmpegException("av_fifo_alloc fail");
     }
   }
@@ -323,12 +359,13 @@ void TCustomFFmpeg::OpenDecoders() {
     if (!ist.decoding_needed) continue;
     const AVCodec *codec = i < static_cast<int>(Finput_codecs.size()) ? Finput_codecs[i] : nullptr;
     if (!codec) codec = ff::codec.avcodec_find_decoder(ist.st->codecpar->codec_id);
-    const std::string typeName = MediaTypeName(ist.st->codecpar->codec_type);
+    const std::string typeName = MediaTypeToStr(ist.st->codecpar->codec_type);
     if (!codec) {
       ReportStreamMapping();
-      std::string msg = Format("Decoder (codec id %d) not found for input stream #%d.%d (%s)",
-                               ist.st->codecpar->codec_id, ist.file_index, ist.index, typeName.c_str());
-      EngineLog(elError, msg);
+      std::string msg =
+          Format("Decoder (codec id %d) not found for input stream #%d.%d (%s)",
+                 ist.st->codecpar->codec_id, ist.file_index, ist.index, typeName.c_str());
+      EngineLog(llError, msg);
       throw FFmpegException(msg);
     }
     int ret = 0;
@@ -338,9 +375,9 @@ void TCustomFFmpeg::OpenDecoders() {
     }
     if (ret < 0) {
       ReportStreamMapping();
-      std::string msg =
-          Format("Error while opening decoder for input stream #%d.%d (%s)", ist.file_index, ist.index, typeName.c_str());
-      EngineLog(elError, msg);
+      std::string msg = Format("Error while opening decoder for input stream #%d.%d (%s)",
+                               ist.file_index, ist.index, typeName.c_str());
+      EngineLog(llError, msg);
       throw FFmpegException(msg);
     }
     FDecoderList.insert(FDecoderList.begin(), &ist);
@@ -363,18 +400,20 @@ void TCustomFFmpeg::ApplyMetadataMaps() {
   for (const TAVMetaDataMap &m : Fmeta_data_maps) {
     if (m.out_file < 0 || m.out_file >= Fnb_output_files) {
       ReportStreamMapping();
-      std::string msg = Format("Invalid output file index %d map_meta_data(%d,%d)", m.out_file, m.out_file, m.in_file);
-      EngineLog(elError, msg);
+      std::string msg = Format("Invalid output file index %d map_meta_data(%d,%d)", m.out_file,
+                               m.out_file, m.in_file);
+      EngineLog(llError, msg);
       throw FFmpegException(msg);
     }
     if (m.in_file < 0 || m.in_file >= Fnb_input_files) {
       ReportStreamMapping();
-      std::string msg = Format("Invalid input file index %d map_meta_data(%d,%d)", m.in_file, m.out_file, m.in_file);
-      EngineLog(elError, msg);
+      std::string msg = Format("Invalid input file index %d map_meta_data(%d,%d)", m.in_file,
+                               m.out_file, m.in_file);
+      EngineLog(llError, msg);
       throw FFmpegException(msg);
     }
-    ff::util.av_dict_copy(&Foutput_files[m.out_file]->ctx->metadata, Finput_files[m.in_file].ctx->metadata,
-                          AV_DICT_DONT_OVERWRITE);
+    ff::util.av_dict_copy(&Foutput_files[m.out_file]->ctx->metadata,
+                          Finput_files[m.in_file].ctx->metadata, AV_DICT_DONT_OVERWRITE);
   }
 }
 
@@ -387,9 +426,11 @@ void TCustomFFmpeg::CopyChapters() {
       AVFormatContext *os = Foutput_files[j]->ctx;
       for (unsigned c = 0; c < is->nb_chapters; ++c) {
         AVChapter *in = is->chapters[c];
-        int64_t tsOff = ff::util.av_rescale_q(Fstart_time - Finput_files_ts_offset[i], AV_TIME_BASE_Q, in->time_base);
-        int64_t rt = Frecording_time == INT64_MAX ? INT64_MAX
-                                                  : ff::util.av_rescale_q(Frecording_time, AV_TIME_BASE_Q, in->time_base);
+        int64_t tsOff = ff::util.av_rescale_q(Fstart_time - Finput_files_ts_offset[i],
+                                              AV_TIME_BASE_Q, in->time_base);
+        int64_t rt = Frecording_time == INT64_MAX
+                         ? INT64_MAX
+                         : ff::util.av_rescale_q(Frecording_time, AV_TIME_BASE_Q, in->time_base);
         if (in->end < tsOff) continue;
         if (rt != INT64_MAX && in->start > rt + tsOff) break;
         AVChapter **grown = static_cast<AVChapter **>(
@@ -422,8 +463,9 @@ void TCustomFFmpeg::WriteHeaders() {
     ff::util.av_dict_free(&opts);
     if (ret < 0) {
       ReportStreamMapping();
-      std::string msg = Format("Could not write header for output file #%d (incorrect codec parameters ?)", i);
-      EngineLog(elError, msg);
+      std::string msg =
+          Format("Could not write header for output file #%d (incorrect codec parameters ?)", i);
+      EngineLog(llError, msg);
       throw FFmpegException(msg);
     }
   }
@@ -436,14 +478,15 @@ void TCustomFFmpeg::ReportStreamMapping() {
     ff::format.av_dump_format(oc, i, oc->url, 1);
   }
   if (Fverbose < 0) return;
-  EngineLog(elVerbose, "Stream mapping:");
+  EngineLog(llVerbose, "Stream mapping:");
   for (const TAVOutputStream &ost : Fost_table) {
     const TAVInputStream &src = Fist_table[ost.source_index];
-    EngineLogF(elVerbose, "  Stream #%d.%d -> #%d.%d (%s)", src.file_index, src.index, FJoinMode ? 0 : ost.file_index,
-               ost.index, MediaTypeName(ost.enc->codec_type).c_str());
+    EngineLogF(llVerbose, "  Stream #%d.%d -> #%d.%d (%s)", src.file_index, src.index,
+               FJoinMode ? 0 : ost.file_index, ost.index,
+               MediaTypeToStr(ost.enc->codec_type).c_str());
     if (ost.sync_ist && ost.sync_ist != &src)
-      EngineLogF(elVerbose, " [sync #%d.%d (%s)]", ost.sync_ist->file_index, ost.sync_ist->index,
-                 MediaTypeName(ost.sync_ist->st->codecpar->codec_type).c_str());
+      EngineLogF(llVerbose, " [sync #%d.%d (%s)]", ost.sync_ist->file_index, ost.sync_ist->index,
+                 MediaTypeToStr(ost.sync_ist->st->codecpar->codec_type).c_str());
   }
 }
 

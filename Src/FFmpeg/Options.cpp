@@ -1,6 +1,4 @@
 // Option table and parser: SetOption, the direct setters, codec lookup by name.
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -14,7 +12,7 @@ using namespace engine;
 namespace {
 
 int StrToInt(const std::string &AValue) {
-  const std::string v = TrimText(AValue);
+  const std::string v = Trim(AValue);
   char *end = nullptr;
   errno = 0;
   long long r = std::strtoll(v.c_str(), &end, 10);
@@ -24,7 +22,7 @@ int StrToInt(const std::string &AValue) {
 }
 
 int64_t StrToInt64(const std::string &AValue) {
-  const std::string v = TrimText(AValue);
+  const std::string v = Trim(AValue);
   char *end = nullptr;
   errno = 0;
   long long r = std::strtoll(v.c_str(), &end, 10);
@@ -34,14 +32,17 @@ int64_t StrToInt64(const std::string &AValue) {
 }
 
 float StrToFloat(const std::string &AValue) {
-  const std::string v = TrimText(AValue);
+  const std::string v = Trim(AValue);
   char *end = nullptr;
   double r = std::strtod(v.c_str(), &end);
-  if (v.empty() || *end != '\0') throw FFmpegException("'" + AValue + "' is not a valid floating point value");
+  if (v.empty() || *end != '\0')
+    throw FFmpegException("'" + AValue + "' is not a valid floating point value");
   return static_cast<float>(r);
 }
 
-bool BoolValue(const std::string &AValue) { return AValue != "0"; }
+bool BoolValue(const std::string &AValue) {
+  return AValue != "0";
+}
 
 // Reads a C integer literal (decimal, 0x hexadecimal, leading-zero octal) at p.
 int ReadCInt(const char *&p) {
@@ -49,14 +50,6 @@ int ReadCInt(const char *&p) {
   long r = std::strtol(p, &end, 0);
   p = end;
   return static_cast<int>(r);
-}
-
-std::string ProgramFolder() {
-  char buf[4096] = {};
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  std::string s = n > 0 ? std::string(buf, n) : std::string();
-  size_t p = s.rfind('/');
-  return p == std::string::npos ? std::string("./") : s.substr(0, p + 1);
 }
 
 }  // namespace
@@ -151,17 +144,20 @@ void TCustomFFmpeg::ResetSettings() {
   }
 }
 
-int64_t TCustomFFmpeg::ParseTimeOrRaise(const std::string &AOpt, const std::string &AValue, bool ADuration) {
+int64_t TCustomFFmpeg::ParseTimeOrRaise(const std::string &AOpt, const std::string &AValue,
+                                        bool ADuration) {
   int64_t t = 0;
   if (ff::util.av_parse_time(&t, AValue.c_str(), ADuration ? 1 : 0) < 0 || t == INT64_MIN)
-    throw FFmpegException(Format("Invalid %s specification for %s: %s", ADuration ? "duration" : "date",
-                                 AOpt.c_str(), AValue.c_str()));
+    throw FFmpegException(Format("Invalid %s specification for %s: %s",
+                                 ADuration ? "duration" : "date", AOpt.c_str(), AValue.c_str()));
   return t;
 }
 
 void TCustomFFmpeg::SetGeneric(const std::string &AName, const std::string &AValue) {
-  if (!FOptions.Allocated()) FOptions.Alloc(Fsws_flags);
-  FOptions.Set(AName, AValue);
+  if (!OptionsAllocated()) (void)FOptions.Allocate(static_cast<int>(Fsws_flags));
+  // "b" is the video bit rate here (the audio one is "ab"); the store's "vb" route
+  // sets it on the video context alone.
+  (void)FOptions.Set(AName == "b" ? "vb" : AName, AValue);
 }
 
 void TCustomFFmpeg::SetCodecName(std::string &AName, int &ACopy, const std::string &AValue) {
@@ -182,7 +178,8 @@ void TCustomFFmpeg::ParseMatrix(std::vector<uint16_t> &AMatrix, const std::strin
     p = end;
     if (i < 63) {
       if (*p != ',')
-        throw FFmpegException(Format("Syntax error in matrix \"%s\" at coeff %d", AValue.c_str(), i));
+        throw FFmpegException(
+            Format("Syntax error in matrix \"%s\" at coeff %d", AValue.c_str(), i));
       ++p;
     }
   }
@@ -192,7 +189,7 @@ void TCustomFFmpeg::AddBitstreamFilter(const std::string &AOpt, const std::strin
   if (!AValue.empty() && AValue[0] == '=') return;
   std::string name = AValue.substr(0, AValue.find('='));
   if (!ff::codec.av_bsf_get_by_name(name.c_str()))
-    throw FFmpegException(Format("Unknown bitstream filter %s", TrimText(AValue).c_str()));
+    throw FFmpegException(Format("Unknown bitstream filter %s", Trim(AValue).c_str()));
   if (AOpt == "vbsf")
     Fvideo_bitstream_filters.push_back(name);
   else if (AOpt == "absf")
@@ -210,12 +207,14 @@ void TCustomFFmpeg::SetOption(const std::string &AName, const std::string &AValu
     return false;
   };
 
-  if (is({"L", "h", "version", "formats", "codecs", "bsfs", "protocols", "filters", "i", "y", "benchmark"})) {
-    EngineLog(elInfo, "Do nothing: option - " + n);
+  if (is({"L", "h", "version", "formats", "codecs", "bsfs", "protocols", "filters", "i", "y",
+          "benchmark"})) {
+    EngineLog(llInfo, "Do nothing: option - " + n);
     return;
   }
-  if (n == "loglevel") return SetLibraryLogLevel(v);
-  if (n == "timelimit") return EngineLog(elWarning, "Warning: -timelimit not implemented on Windows");
+  if (n == "loglevel") return void(GlobalLogger().OptLogLevel(v));
+  if (n == "timelimit")
+    return EngineLog(llWarning, "Warning: -timelimit not implemented on Windows");
   if (n == "threads") throw FFmpegException("TODO: option - " + n);
   if (is({"padtop", "padbottom", "padleft", "padright", "padcolor"}))
     throw FFmpegException("Please use vfilters=pad");
@@ -298,13 +297,13 @@ void TCustomFFmpeg::SetOption(const std::string &AName, const std::string &AValu
     bool TCustomFFmpeg::*field;
   };
   static const BoolOpt kBools[] = {
-      {"dump", &TCustomFFmpeg::Fdo_pkt_dump},     {"hex", &TCustomFFmpeg::Fdo_hex_dump},
-      {"re", &TCustomFFmpeg::Frate_emu},          {"loop_input", &TCustomFFmpeg::Floop_input},
+      {"dump", &TCustomFFmpeg::Fdo_pkt_dump},      {"hex", &TCustomFFmpeg::Fdo_hex_dump},
+      {"re", &TCustomFFmpeg::Frate_emu},           {"loop_input", &TCustomFFmpeg::Floop_input},
       {"shortest", &TCustomFFmpeg::Fopt_shortest}, {"isync", &TCustomFFmpeg::Finput_sync},
-      {"intra", &TCustomFFmpeg::Fintra_only},     {"vn", &TCustomFFmpeg::Fvideo_disable},
-      {"an", &TCustomFFmpeg::Faudio_disable},     {"sn", &TCustomFFmpeg::Fsubtitle_disable},
-      {"sameq", &TCustomFFmpeg::Fsame_quality},   {"deinterlace", &TCustomFFmpeg::Fdo_deinterlace},
-      {"psnr", &TCustomFFmpeg::Fdo_psnr},         {"qphist", &TCustomFFmpeg::Fqp_hist},
+      {"intra", &TCustomFFmpeg::Fintra_only},      {"vn", &TCustomFFmpeg::Fvideo_disable},
+      {"an", &TCustomFFmpeg::Faudio_disable},      {"sn", &TCustomFFmpeg::Fsubtitle_disable},
+      {"sameq", &TCustomFFmpeg::Fsame_quality},    {"deinterlace", &TCustomFFmpeg::Fdo_deinterlace},
+      {"psnr", &TCustomFFmpeg::Fdo_psnr},          {"qphist", &TCustomFFmpeg::Fqp_hist},
       {"force_fps", &TCustomFFmpeg::Fforce_fps}};
   for (const BoolOpt &b : kBools)
     if (n == b.name) return void(this->*b.field = BoolValue(v));
@@ -365,7 +364,7 @@ void TCustomFFmpeg::SetOption(const std::string &AName, const std::string &AValu
   }
   if (n == "vstats_file") return void(Fvstats_filename = v);
   if (n == "target") {
-    std::string t = TrimText(v), norm;
+    std::string t = Trim(v), norm;
     for (const char *p : {"pal-", "ntsc-", "film-"}) {
       std::string pre(p);
       if (t.compare(0, pre.size(), pre) == 0) {
@@ -393,13 +392,14 @@ void TCustomFFmpeg::SetOption(const std::string &AName, const std::string &AValu
   if (n == "streamid") {
     size_t c = v.find(':');
     if (c == std::string::npos || c == 0 || c + 1 >= v.size())
-      throw FFmpegException(Format("Invalid value \"%s\" for option \"%s\", required syntax is \"index:value\"",
-                                   v.c_str(), n.c_str()));
+      throw FFmpegException(
+          Format("Invalid value \"%s\" for option \"%s\", required syntax is \"index:value\"",
+                 v.c_str(), n.c_str()));
     int index = StrToInt(v.substr(0, c));
     int id = StrToInt(v.substr(c + 1));
     if (index < 0 || index >= MAX_STREAMS)
-      throw FFmpegException(Format("Invalid stream index %d for option \"%s\", must be 0 to %d", index, n.c_str(),
-                                   MAX_STREAMS - 1));
+      throw FFmpegException(Format("Invalid stream index %d for option \"%s\", must be 0 to %d",
+                                   index, n.c_str(), MAX_STREAMS - 1));
     Fstreamid_map[index] = id;
     return;
   }
@@ -408,26 +408,30 @@ void TCustomFFmpeg::SetOption(const std::string &AName, const std::string &AValu
 
   // Video
   if (is({"b", "vb", "ab"})) {
-    if (!FOptions.Allocated()) FOptions.Alloc(Fsws_flags);
-    if (FOptions.Set(n, v)) {
-      AVCodecContext *c = FOptions.Codec(n[0] == 'a' ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO);
+    if (!OptionsAllocated()) (void)FOptions.Allocate(static_cast<int>(Fsws_flags));
+    if (FOptions.Set(n == "b" ? "vb" : n, v)) {
+      AVCodecContext *c =
+          FOptions.avcodec_opts[n[0] == 'a' ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO];
       if (c && c->bit_rate < 1000)
-        EngineLog(elWarning,
-                  "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s");
+        EngineLog(llWarning,
+                  "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not "
+                  "kbits/s");
     }
     return;
   }
   if (n == "r") {
     if (v.empty()) return;
     AVRational r{0, 0};
-    if (ff::util.av_parse_video_rate(&r, v.c_str()) < 0) throw FFmpegException("Incorrect frame rate");
+    if (ff::util.av_parse_video_rate(&r, v.c_str()) < 0)
+      throw FFmpegException("Incorrect frame rate");
     Fframe_rate = r;
     return;
   }
   if (n == "s") {
     if (v.empty()) return;
     int w = 0, h = 0;
-    if (ff::util.av_parse_video_size(&w, &h, v.c_str()) < 0) throw FFmpegException("Incorrect frame size");
+    if (ff::util.av_parse_video_size(&w, &h, v.c_str()) < 0)
+      throw FFmpegException("Incorrect frame size");
     Fframe_width = w;
     Fframe_height = h;
     return;
@@ -448,23 +452,24 @@ void TCustomFFmpeg::SetOption(const std::string &AName, const std::string &AValu
   }
   if (n == "pix_fmt") {
     if (v == "list") {
-      EngineLog(elInfo, "Pixel formats:");
+      EngineLog(llInfo, "Pixel formats:");
       for (int i = 0; i < AV_PIX_FMT_NB; ++i)
         if (const char *name = ff::util.av_get_pix_fmt_name(static_cast<AVPixelFormat>(i)))
-          EngineLog(elInfo, name);
+          EngineLog(llInfo, name);
       return;
     }
     AVPixelFormat f = ff::util.av_get_pix_fmt(v.c_str());
-    if (f == AV_PIX_FMT_NONE) throw FFmpegException(Format("Unknown pixel format requested: %s", v.c_str()));
+    if (f == AV_PIX_FMT_NONE)
+      throw FFmpegException(Format("Unknown pixel format requested: %s", v.c_str()));
     Fframe_pix_fmt = f;
     return;
   }
   if (n == "sample_fmt") {
     if (v == "list") {
-      EngineLog(elInfo, "Sample formats:");
+      EngineLog(llInfo, "Sample formats:");
       for (int i = 0; i < AV_SAMPLE_FMT_NB; ++i)
         if (const char *name = ff::util.av_get_sample_fmt_name(static_cast<AVSampleFormat>(i)))
-          EngineLog(elInfo, name);
+          EngineLog(llInfo, name);
       return;
     }
     Faudio_sample_fmt = ff::util.av_get_sample_fmt(v.c_str());
@@ -476,14 +481,16 @@ void TCustomFFmpeg::SetOption(const std::string &AName, const std::string &AValu
     const bool vertical = n == "croptop" || n == "cropbottom";
     int &size = vertical ? Fframe_height : Fframe_width;
     if (band >= size)
-      throw FFmpegException(vertical ? "Vertical crop dimensions are outside the range of the original image.\n"
-                                       "Remember to crop first and scale second."
-                                     : "Horizontal crop dimensions are outside the range of the original image.\n"
-                                       "Remember to crop first and scale second.");
-    EngineLog(elWarning, "CropXXX is deprecated in favor of the crop avfilter");
-    (n == "croptop" ? Fframe_topBand : n == "cropbottom" ? Fframe_bottomBand
-                                   : n == "cropleft"     ? Fframe_leftBand
-                                                         : Fframe_rightBand) = band;
+      throw FFmpegException(
+          vertical ? "Vertical crop dimensions are outside the range of the original image.\n"
+                     "Remember to crop first and scale second."
+                   : "Horizontal crop dimensions are outside the range of the original image.\n"
+                     "Remember to crop first and scale second.");
+    EngineLog(llWarning, "CropXXX is deprecated in favor of the crop avfilter");
+    (n == "croptop"      ? Fframe_topBand
+     : n == "cropbottom" ? Fframe_bottomBand
+     : n == "cropleft"   ? Fframe_leftBand
+                         : Fframe_rightBand) = band;
     size -= band;
     return;
   }
@@ -501,7 +508,8 @@ void TCustomFFmpeg::SetOption(const std::string &AName, const std::string &AValu
       throw FFmpegException(n == "vtag"   ? "video tag parameter must be 4 chars"
                             : n == "atag" ? "audio tag parameter must be 4 chars"
                                           : "subtitle tag parameter must be 4 chars");
-    uint32_t tag = static_cast<uint8_t>(v[0]) | static_cast<uint8_t>(v[1]) << 8 | static_cast<uint8_t>(v[2]) << 16 |
+    uint32_t tag = static_cast<uint8_t>(v[0]) | static_cast<uint8_t>(v[1]) << 8 |
+                   static_cast<uint8_t>(v[2]) << 16 |
                    static_cast<uint32_t>(static_cast<uint8_t>(v[3])) << 24;
     (n == "vtag" ? Fvideo_codec_tag : n == "atag" ? Faudio_codec_tag : Fsubtitle_codec_tag) = tag;
     return;
@@ -524,7 +532,7 @@ void TCustomFFmpeg::SetFormat(const std::string &AValue) {
   if (AValue == "pgmyuv") {
     Flast_asked_format = "image2";
     Fpgmyuv_compatibility_hack = 1;
-    EngineLog(elInfo, "pgmyuv format is deprecated, use image2");
+    EngineLog(llInfo, "pgmyuv format is deprecated, use image2");
   } else {
     Flast_asked_format = AValue;
   }
@@ -579,8 +587,8 @@ void TCustomFFmpeg::SetMetadata(const std::string &AKey, const std::string &AVal
   Fmetadata.emplace_back(AKey, AValue);
 }
 
-bool TCustomFFmpeg::FindCodecByName(const std::string &AName, AVMediaType AType, bool AEncoder, int AStrict,
-                                    AVCodecID &ACodecID, std::string &ALastErr) const {
+bool TCustomFFmpeg::FindCodecByName(const std::string &AName, AVMediaType AType, bool AEncoder,
+                                    int AStrict, AVCodecID &ACodecID, std::string &ALastErr) const {
   ACodecID = AV_CODEC_ID_NONE;
   if (AName.empty()) return true;
   const char *kind = AEncoder ? "encoder" : "decoder";
@@ -595,10 +603,12 @@ bool TCustomFFmpeg::FindCodecByName(const std::string &AName, AVMediaType AType,
     return false;
   }
   if ((c->capabilities & AV_CODEC_CAP_EXPERIMENTAL) && AStrict > FF_COMPLIANCE_EXPERIMENTAL) {
-    ALastErr = Format("%s '%s' is experimental and might produce bad results.\r\n"
-                      "Add '-strict experimental' if you want to use it.",
-                      kind, c->name);
-    const AVCodec *d = AEncoder ? ff::codec.avcodec_find_encoder(c->id) : ff::codec.avcodec_find_decoder(c->id);
+    ALastErr = Format(
+        "%s '%s' is experimental and might produce bad results.\r\n"
+        "Add '-strict experimental' if you want to use it.",
+        kind, c->name);
+    const AVCodec *d =
+        AEncoder ? ff::codec.avcodec_find_encoder(c->id) : ff::codec.avcodec_find_decoder(c->id);
     if (d && !(d->capabilities & AV_CODEC_CAP_EXPERIMENTAL))
       ALastErr += "\r\n" + Format("Or use the non experimental %s '%s'.", kind, d->name);
     return false;

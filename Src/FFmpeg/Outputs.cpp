@@ -19,20 +19,28 @@ void TCustomFFmpeg::check_audio_video_sub_inputs(bool AJoin, bool &AHasVideo, bo
     AVFormatContext *ic = Finput_files[j].ctx;
     for (unsigned i = 0; i < ic->nb_streams; ++i) {
       switch (ic->streams[i]->codecpar->codec_type) {
-        case AVMEDIA_TYPE_VIDEO: AHasVideo = true; break;
-        case AVMEDIA_TYPE_AUDIO: AHasAudio = true; break;
-        case AVMEDIA_TYPE_SUBTITLE: AHasSubtitle = true; break;
+        case AVMEDIA_TYPE_VIDEO:
+          AHasVideo = true;
+          break;
+        case AVMEDIA_TYPE_AUDIO:
+          AHasAudio = true;
+          break;
+        case AVMEDIA_TYPE_SUBTITLE:
+          AHasSubtitle = true;
+          break;
         case AVMEDIA_TYPE_DATA:
         case AVMEDIA_TYPE_ATTACHMENT:
-        case AVMEDIA_TYPE_UNKNOWN: break;
-        default: throw FFmpegException("invalid codec_type of input file");
+        case AVMEDIA_TYPE_UNKNOWN:
+          break;
+        default:
+          throw FFmpegException("invalid codec_type of input file");
       }
     }
   }
 }
 
 TOutputStreamSetup &TCustomFFmpeg::NewStream(TOutputFileSetup &AOut, AVMediaType AType,
-                                              std::vector<std::string> &AChain, uint32_t ATag) {
+                                             std::vector<std::string> &AChain, uint32_t ATag) {
   AVFormatContext *oc = AOut.ctx;
   const unsigned index = oc->nb_streams;
   if (index >= MAX_STREAMS) throw FFmpegException("Could not alloc stream");
@@ -63,7 +71,8 @@ void ParseRcOverride(AVCodecContext *AEnc, const std::string &AText) {
   const char *p = AText.c_str();
   while (p && *p) {
     int start = 0, end = 0, q = 0;
-    if (std::sscanf(p, "%d,%d,%d", &start, &end, &q) != 3) throw FFmpegException("error parsing rc_override");
+    if (std::sscanf(p, "%d,%d,%d", &start, &end, &q) != 3)
+      throw FFmpegException("error parsing rc_override");
     RcOverride o{};
     o.start_frame = start;
     o.end_frame = end;
@@ -100,8 +109,9 @@ void TCustomFFmpeg::new_video_stream(TOutputFileSetup &AOut) {
   TOutputStreamSetup &s = *sp;
   AVCodecContext *enc = s.enc;
   AVStream *st = AOut.ctx->streams[AOut.ctx->nb_streams - 1];
-  AVCodecContext *genericVideo = FOptions.Codec(AVMEDIA_TYPE_VIDEO);
-  if ((Fvideo_global_header & 1) || (Fvideo_global_header == 0 && (of->flags & AVFMT_GLOBALHEADER))) {
+  AVCodecContext *genericVideo = FOptions.avcodec_opts[AVMEDIA_TYPE_VIDEO];
+  if ((Fvideo_global_header & 1) ||
+      (Fvideo_global_header == 0 && (of->flags & AVFMT_GLOBALHEADER))) {
     enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (genericVideo) genericVideo->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   }
@@ -120,7 +130,8 @@ void TCustomFFmpeg::new_video_stream(TOutputFileSetup &AOut) {
     AVCodecID id = AV_CODEC_ID_NONE;
     if (!Fvideo_codec_name.empty()) {
       std::string err;
-      if (!FindCodecByName(Fvideo_codec_name, AVMEDIA_TYPE_VIDEO, true, enc->strict_std_compliance, id, err)) {
+      if (!FindCodecByName(Fvideo_codec_name, AVMEDIA_TYPE_VIDEO, true, enc->strict_std_compliance,
+                           id, err)) {
         Fvideo_codec_name.clear();
         throw FFmpegException(err);
       }
@@ -131,7 +142,8 @@ void TCustomFFmpeg::new_video_stream(TOutputFileSetup &AOut) {
       codec = ff::codec.avcodec_find_encoder(id);
     }
     enc->codec_id = id;
-    if (genericVideo) FOptions.Apply(enc, genericVideo, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    if (genericVideo)
+      FOptions.Apply(enc, genericVideo, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
     if (codec && codec->supported_framerates && !Fforce_fps) {
       int idx = ff::util.av_find_nearest_q_idx(rate, codec->supported_framerates);
       rate = codec->supported_framerates[idx];
@@ -147,8 +159,9 @@ void TCustomFFmpeg::new_video_stream(TOutputFileSetup &AOut) {
       bool listed = false;
       for (const AVPixelFormat *p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
         if (*p == enc->pix_fmt) listed = true;
-      const bool mjpegKeeps = codec->id == AV_CODEC_ID_MJPEG && enc->strict_std_compliance < 0 &&
-                              (enc->pix_fmt == AV_PIX_FMT_YUV420P || enc->pix_fmt == AV_PIX_FMT_YUV422P);
+      const bool mjpegKeeps =
+          codec->id == AV_CODEC_ID_MJPEG && enc->strict_std_compliance < 0 &&
+          (enc->pix_fmt == AV_PIX_FMT_YUV420P || enc->pix_fmt == AV_PIX_FMT_YUV422P);
       if (!listed && !mjpegKeeps) enc->pix_fmt = codec->pix_fmts[0];
     }
     if (Fintra_only) enc->gop_size = 0;
@@ -158,11 +171,13 @@ void TCustomFFmpeg::new_video_stream(TOutputFileSetup &AOut) {
     }
     if (!Fintra_matrix.empty()) {
       enc->intra_matrix = static_cast<uint16_t *>(ff::util.av_mallocz(64 * sizeof(uint16_t)));
-      if (enc->intra_matrix) std::memcpy(enc->intra_matrix, Fintra_matrix.data(), 64 * sizeof(uint16_t));
+      if (enc->intra_matrix)
+        std::memcpy(enc->intra_matrix, Fintra_matrix.data(), 64 * sizeof(uint16_t));
     }
     if (!Finter_matrix.empty()) {
       enc->inter_matrix = static_cast<uint16_t *>(ff::util.av_mallocz(64 * sizeof(uint16_t)));
-      if (enc->inter_matrix) std::memcpy(enc->inter_matrix, Finter_matrix.data(), 64 * sizeof(uint16_t));
+      if (enc->inter_matrix)
+        std::memcpy(enc->inter_matrix, Finter_matrix.data(), 64 * sizeof(uint16_t));
     }
     try {
       ParseRcOverride(enc, Fvideo_rc_override_string);
@@ -170,7 +185,8 @@ void TCustomFFmpeg::new_video_stream(TOutputFileSetup &AOut) {
       Fvideo_codec_name.clear();
       throw;
     }
-    if (enc->rc_initial_buffer_occupancy == 0) enc->rc_initial_buffer_occupancy = enc->rc_buffer_size * 3 / 4;
+    if (enc->rc_initial_buffer_occupancy == 0)
+      enc->rc_initial_buffer_occupancy = enc->rc_buffer_size * 3 / 4;
     enc->intra_dc_precision = Fintra_dc_precision - 8;
     if (Fdo_psnr) enc->flags |= AV_CODEC_FLAG_PSNR;
     if (Fdo_pass == 1) enc->flags |= AV_CODEC_FLAG_PASS1;
@@ -199,7 +215,7 @@ void TCustomFFmpeg::new_audio_stream(TOutputFileSetup &AOut) {
   TOutputStreamSetup &s = *sp;
   AVCodecContext *enc = s.enc;
   AVStream *st = AOut.ctx->streams[AOut.ctx->nb_streams - 1];
-  AVCodecContext *genericAudio = FOptions.Codec(AVMEDIA_TYPE_AUDIO);
+  AVCodecContext *genericAudio = FOptions.avcodec_opts[AVMEDIA_TYPE_AUDIO];
   if (of->flags & AVFMT_GLOBALHEADER) {
     enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (genericAudio) genericAudio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -209,12 +225,14 @@ void TCustomFFmpeg::new_audio_stream(TOutputFileSetup &AOut) {
     ff::util.av_channel_layout_default(&enc->ch_layout, Faudio_channels);
     enc->sample_rate = Faudio_sample_rate;
   } else {
-    if (genericAudio) FOptions.Apply(enc, genericAudio, AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    if (genericAudio)
+      FOptions.Apply(enc, genericAudio, AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
     const AVCodec *codec = nullptr;
     AVCodecID id = AV_CODEC_ID_NONE;
     if (!Faudio_codec_name.empty()) {
       std::string err;
-      if (!FindCodecByName(Faudio_codec_name, AVMEDIA_TYPE_AUDIO, true, enc->strict_std_compliance, id, err)) {
+      if (!FindCodecByName(Faudio_codec_name, AVMEDIA_TYPE_AUDIO, true, enc->strict_std_compliance,
+                           id, err)) {
         Faudio_codec_name.clear();
         throw FFmpegException(err);
       }
@@ -232,7 +250,8 @@ void TCustomFFmpeg::new_audio_stream(TOutputFileSetup &AOut) {
     enc->sample_fmt = static_cast<AVSampleFormat>(Faudio_sample_fmt);
     enc->sample_rate = Faudio_sample_rate;
     ff::util.av_channel_layout_uninit(&enc->ch_layout);
-    if (Fchannel_layout && __builtin_popcountll(static_cast<uint64_t>(Fchannel_layout)) == Faudio_channels)
+    if (Fchannel_layout &&
+        __builtin_popcountll(static_cast<uint64_t>(Fchannel_layout)) == Faudio_channels)
       ff::util.av_channel_layout_from_mask(&enc->ch_layout, static_cast<uint64_t>(Fchannel_layout));
     else
       ff::util.av_channel_layout_default(&enc->ch_layout, Faudio_channels);
@@ -252,7 +271,8 @@ void TCustomFFmpeg::new_audio_stream(TOutputFileSetup &AOut) {
         }
       }
       if (best != enc->sample_rate) {
-        EngineLogF(elWarning, "Requested sampling rate unsupported using closest supported (%d)", best);
+        EngineLogF(llWarning, "Requested sampling rate unsupported using closest supported (%d)",
+                   best);
         enc->sample_rate = best;
       }
     }
@@ -281,17 +301,18 @@ void TCustomFFmpeg::new_subtitle_stream(TOutputFileSetup &AOut) {
   if (Fsubtitle_stream_copy) {
     s.stream_copy = true;
   } else {
-    if (AVCodecContext *g = FOptions.Codec(AVMEDIA_TYPE_SUBTITLE))
+    if (AVCodecContext *g = FOptions.avcodec_opts[AVMEDIA_TYPE_SUBTITLE])
       FOptions.Apply(s.enc, g, AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
     AVCodecID id = AV_CODEC_ID_NONE;
     std::string err;
-    if (!FindCodecByName(Fsubtitle_codec_name, AVMEDIA_TYPE_SUBTITLE, true, s.enc->strict_std_compliance, id,
-                         err)) {
+    if (!FindCodecByName(Fsubtitle_codec_name, AVMEDIA_TYPE_SUBTITLE, true,
+                         s.enc->strict_std_compliance, id, err)) {
       Fsubtitle_codec_name.clear();
       throw FFmpegException(err);
     }
     s.enc->codec_id = id;
-    if (!Fsubtitle_codec_name.empty()) s.codec = ff::codec.avcodec_find_encoder_by_name(Fsubtitle_codec_name.c_str());
+    if (!Fsubtitle_codec_name.empty())
+      s.codec = ff::codec.avcodec_find_encoder_by_name(Fsubtitle_codec_name.c_str());
   }
   if (!Fsubtitle_language.empty()) {
     ff::util.av_dict_set(&st->metadata, "language", Fsubtitle_language.c_str(), 0);
@@ -312,7 +333,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::string &AFileName, bool AJoin) {
     return -1;
   }
   FEnableFilter = !Fvfilters.empty();
-  if (!FOptions.Allocated()) FOptions.Alloc(Fsws_flags);
+  if (!OptionsAllocated()) (void)FOptions.Allocate(static_cast<int>(Fsws_flags));
 
   auto out = std::make_unique<TOutputFileSetup>();
   out->ctx = ff::format.avformat_alloc_context();
@@ -325,7 +346,8 @@ int TCustomFFmpeg::OpenOutputFile(const std::string &AFileName, bool AJoin) {
       --Fnb_output_files;
     }
     for (TOutputStreamSetup &s : out->streams) ff::codec.avcodec_free_context(&s.enc);
-    if (out->ctx->pb && !(out->ctx->oformat->flags & AVFMT_NOFILE)) ff::format.avio_closep(&out->ctx->pb);
+    if (out->ctx->pb && !(out->ctx->oformat->flags & AVFMT_NOFILE))
+      ff::format.avio_closep(&out->ctx->pb);
     ff::format.avformat_free_context(out->ctx);
     return -1;
   };
@@ -333,20 +355,24 @@ int TCustomFFmpeg::OpenOutputFile(const std::string &AFileName, bool AJoin) {
   const AVOutputFormat *of = nullptr;
   if (!Flast_asked_format.empty()) {
     of = ff::format.av_guess_format(Flast_asked_format.c_str(), nullptr, nullptr);
-    if (!of) return fail(Format("Requested output format '%s' is not a suitable output format",
-                                Flast_asked_format.c_str()));
+    if (!of)
+      return fail(Format("Requested output format '%s' is not a suitable output format",
+                         Flast_asked_format.c_str()));
     Flast_asked_format.clear();
   } else {
     of = ff::format.av_guess_format(nullptr, AFileName.c_str(), nullptr);
-    if (!of) return fail(Format("Unable to find a suitable output format for '%s'", AFileName.c_str()));
+    if (!of)
+      return fail(Format("Unable to find a suitable output format for '%s'", AFileName.c_str()));
   }
   out->ctx->oformat = of;
   out->ctx->url = ff::util.av_strdup(AFileName.c_str());
 
-  bool useVideo = of->video_codec != AV_CODEC_ID_NONE || Fvideo_stream_copy || !Fvideo_codec_name.empty();
-  bool useAudio = of->audio_codec != AV_CODEC_ID_NONE || Faudio_stream_copy || !Faudio_codec_name.empty();
-  bool useSubtitle =
-      of->subtitle_codec != AV_CODEC_ID_NONE || Fsubtitle_stream_copy || !Fsubtitle_codec_name.empty();
+  bool useVideo =
+      of->video_codec != AV_CODEC_ID_NONE || Fvideo_stream_copy || !Fvideo_codec_name.empty();
+  bool useAudio =
+      of->audio_codec != AV_CODEC_ID_NONE || Faudio_stream_copy || !Faudio_codec_name.empty();
+  bool useSubtitle = of->subtitle_codec != AV_CODEC_ID_NONE || Fsubtitle_stream_copy ||
+                     !Fsubtitle_codec_name.empty();
   if (Fnb_input_files > 0) {
     bool hv = false, ha = false, hs = false;
     try {
@@ -390,16 +416,18 @@ int TCustomFFmpeg::OpenOutputFile(const std::string &AFileName, bool AJoin) {
   appended = true;
 
   if ((of->flags & AVFMT_NEEDNUMBER) && !ff::format.av_filename_number_test(AFileName.c_str()))
-    return fail(ErrorText(AFileName, -33));
+    return fail(ErrorToStr(AFileName, -33));
   if (!(of->flags & AVFMT_NOFILE)) {
-    int ret = ff::format.avio_open2(&out->ctx->pb, AFileName.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr);
-    if (ret < 0) return fail(ErrorText(AFileName, ret));
+    int ret =
+        ff::format.avio_open2(&out->ctx->pb, AFileName.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr);
+    if (ret < 0) return fail(ErrorToStr(AFileName, ret));
   }
   out->ctx->max_delay = static_cast<int>(Fmux_max_delay * 1000000);
   // Preload and the output loop are muxer options of this generation.
-  if (Floop_output >= 0 && out->ctx->priv_data) ff::util.av_opt_set_int(out->ctx->priv_data, "loop", Floop_output, 0);
+  if (Floop_output >= 0 && out->ctx->priv_data)
+    ff::util.av_opt_set_int(out->ctx->priv_data, "loop", Floop_output, 0);
   out->ctx->flags |= AVFMT_FLAG_NONBLOCK;
-  FOptions.Apply(out->ctx, FOptions.Format(), AV_OPT_FLAG_ENCODING_PARAM);
+  FOptions.Apply(out->ctx, FOptions.avformat_opts, AV_OPT_FLAG_ENCODING_PARAM);
   for (int &id : Fstreamid_map) id = 0;
 
   TOutputFileSetup *raw = out.get();
@@ -428,7 +456,8 @@ void TCustomFFmpeg::ReleaseOutputs() {
     ff::format.avformat_free_context(oc);
     out->ctx = nullptr;
     struct stat sb {};
-    if (hasFile && !name.empty() && ::stat(name.c_str(), &sb) == 0 && S_ISREG(sb.st_mode) && sb.st_size == 0)
+    if (hasFile && !name.empty() && ::stat(name.c_str(), &sb) == 0 && S_ISREG(sb.st_mode) &&
+        sb.st_size == 0)
       ::unlink(name.c_str());
   }
   FOwnedOutputs.clear();

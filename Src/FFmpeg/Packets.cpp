@@ -14,12 +14,14 @@ constexpr AVRational kMicro{1, AV_TIME_BASE};
 // Duration of one packet of a stream copied without decoding, in µs; 0 when unknown.
 int64_t CopiedPacketDurationUs(const TAVInputStream &AIst, const AVPacket *APkt) {
   const AVCodecParameters *par = AIst.st->codecpar;
-  if (APkt && APkt->duration > 0) return ff::util.av_rescale_q(APkt->duration, AIst.st->time_base, kMicro);
+  if (APkt && APkt->duration > 0)
+    return ff::util.av_rescale_q(APkt->duration, AIst.st->time_base, kMicro);
   if (par->codec_type == AVMEDIA_TYPE_AUDIO && par->frame_size > 0 && par->sample_rate > 0)
     return static_cast<int64_t>(AV_TIME_BASE) * par->frame_size / par->sample_rate;
   if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
     AVRational fr = AIst.st->avg_frame_rate.num ? AIst.st->avg_frame_rate : AIst.st->r_frame_rate;
-    if (fr.num > 0 && fr.den > 0) return ff::util.av_rescale_q(1, AVRational{fr.den, fr.num}, kMicro);
+    if (fr.num > 0 && fr.den > 0)
+      return ff::util.av_rescale_q(1, AVRational{fr.den, fr.num}, kMicro);
   }
   return 0;
 }
@@ -37,7 +39,8 @@ int TCustomFFmpeg::ProcessInputPacket(TAVInputStream &AIst, int AIstIndex, const
       if (APkt) {
         int got = 0;
         AVSubtitle sub{};
-        int ret = ff::codec.avcodec_decode_subtitle2(AIst.dec, &sub, &got, const_cast<AVPacket *>(APkt));
+        int ret =
+            ff::codec.avcodec_decode_subtitle2(AIst.dec, &sub, &got, const_cast<AVPacket *>(APkt));
         if (ret < 0) return -1;
         if (got) {
           DispatchDecoded(AIst, nullptr, &sub, true);
@@ -56,11 +59,14 @@ int TCustomFFmpeg::ProcessInputPacket(TAVInputStream &AIst, int AIstIndex, const
           AVFrame *f = AIst.decoded_frame;
           AIst.pts = AIst.next_pts;
           int64_t ts = f->best_effort_timestamp;
-          if (ts != AV_NOPTS_VALUE) AIst.pts = ff::util.av_rescale_q(ts, AIst.st->time_base, kMicro);
+          if (ts != AV_NOPTS_VALUE)
+            AIst.pts = ff::util.av_rescale_q(ts, AIst.st->time_base, kMicro);
           if (type == AVMEDIA_TYPE_AUDIO && f->sample_rate > 0)
-            AIst.next_pts = AIst.pts + static_cast<int64_t>(AV_TIME_BASE) * f->nb_samples / f->sample_rate;
+            AIst.next_pts =
+                AIst.pts + static_cast<int64_t>(AV_TIME_BASE) * f->nb_samples / f->sample_rate;
           else if (f->pkt_duration > 0)
-            AIst.next_pts = AIst.pts + ff::util.av_rescale_q(f->pkt_duration, AIst.st->time_base, kMicro);
+            AIst.next_pts =
+                AIst.pts + ff::util.av_rescale_q(f->pkt_duration, AIst.st->time_base, kMicro);
           else
             AIst.next_pts = AIst.pts + CopiedPacketDurationUs(AIst, nullptr);
           DispatchDecoded(AIst, f, nullptr, false);
@@ -77,7 +83,8 @@ int TCustomFFmpeg::ProcessInputPacket(TAVInputStream &AIst, int AIstIndex, const
 
   if (APkt && Frate_emu) {
     int64_t elapsed = ff::util.av_gettime() - AIst.start;
-    if (AIst.pts - elapsed > 1000) std::this_thread::sleep_for(std::chrono::milliseconds((AIst.pts - elapsed) / 1000));
+    if (AIst.pts - elapsed > 1000)
+      std::this_thread::sleep_for(std::chrono::milliseconds((AIst.pts - elapsed) / 1000));
   }
 
   if (APkt && (Fstart_time == 0 || AIst.pts >= Fstart_time)) {
@@ -88,7 +95,8 @@ int TCustomFFmpeg::ProcessInputPacket(TAVInputStream &AIst, int AIstIndex, const
   return 0;
 }
 
-void TCustomFFmpeg::DispatchDecoded(TAVInputStream &AIst, AVFrame *AFrame, AVSubtitle *ASub, bool AIsSubtitle) {
+void TCustomFFmpeg::DispatchDecoded(TAVInputStream &AIst, AVFrame *AFrame, AVSubtitle *ASub,
+                                    bool AIsSubtitle) {
   if (Fstart_time != 0 && AIst.pts < Fstart_time) return;
   const int index = static_cast<int>(&AIst - Fist_table.data());
   for (TAVOutputStream &ost : Fost_table) {
@@ -103,7 +111,8 @@ void TCustomFFmpeg::DispatchDecoded(TAVInputStream &AIst, AVFrame *AFrame, AVSub
       case AVMEDIA_TYPE_SUBTITLE:
         if (AIsSubtitle) do_subtitle_out(ost, AIst, ASub, AIst.pts);
         break;
-      default: throw FFmpegException("invalid codec_type");
+      default:
+        throw FFmpegException("invalid codec_type");
     }
   }
 }
@@ -121,7 +130,8 @@ void TCustomFFmpeg::DrainEncoders(TAVInputStream &AIst) {
 void TCustomFFmpeg::StreamCopy(TAVOutputStream &AOst, TAVInputStream &AIst, const AVPacket *APkt) {
   const AVRational otb = AOst.st->time_base;
   const int64_t start = ff::util.av_rescale_q(Fstart_time, kMicro, otb);
-  if (AOst.frame_number == 0 && !(APkt->flags & AV_PKT_FLAG_KEY) && !Fcopy_initial_nonkeyframes) return;
+  if (AOst.frame_number == 0 && !(APkt->flags & AV_PKT_FLAG_KEY) && !Fcopy_initial_nonkeyframes)
+    return;
   const AVMediaType type = AOst.st->codecpar->codec_type;
   if (type == AVMEDIA_TYPE_AUDIO) {
     Faudio_size += APkt->size;
@@ -130,12 +140,15 @@ void TCustomFFmpeg::StreamCopy(TAVOutputStream &AOst, TAVInputStream &AIst, cons
     AOst.sync_opts++;
   }
   ff::PacketPtr opkt(ff::codec.av_packet_alloc());
-  if (!opkt || ff::codec.av_packet_ref(opkt.get(), APkt) < 0) throw FFmpegException("av_mallocz fail");
+  if (!opkt || ff::codec.av_packet_ref(opkt.get(), APkt) < 0)
+    throw FFmpegException("av_mallocz fail");
   opkt->stream_index = AOst.st->index;
-  opkt->pts = APkt->pts != AV_NOPTS_VALUE ? ff::util.av_rescale_q(APkt->pts, AIst.st->time_base, otb) - start
-                                          : AV_NOPTS_VALUE;
-  opkt->dts = APkt->dts == AV_NOPTS_VALUE ? ff::util.av_rescale_q(AIst.pts, kMicro, otb)
-                                          : ff::util.av_rescale_q(APkt->dts, AIst.st->time_base, otb);
+  opkt->pts = APkt->pts != AV_NOPTS_VALUE
+                  ? ff::util.av_rescale_q(APkt->pts, AIst.st->time_base, otb) - start
+                  : AV_NOPTS_VALUE;
+  opkt->dts = APkt->dts == AV_NOPTS_VALUE
+                  ? ff::util.av_rescale_q(AIst.pts, kMicro, otb)
+                  : ff::util.av_rescale_q(APkt->dts, AIst.st->time_base, otb);
   opkt->dts -= start;
   opkt->duration = ff::util.av_rescale_q(APkt->duration, AIst.st->time_base, otb);
   opkt->time_base = otb;
@@ -143,7 +156,8 @@ void TCustomFFmpeg::StreamCopy(TAVOutputStream &AOst, TAVInputStream &AIst, cons
   AOst.frame_number++;
 }
 
-void TCustomFFmpeg::WriteOutputPacket(AVFormatContext *ACtx, AVPacket *APkt, TAVOutputStream &AOst) {
+void TCustomFFmpeg::WriteOutputPacket(AVFormatContext *ACtx, AVPacket *APkt,
+                                      TAVOutputStream &AOst) {
   // In join mode the first set's records own the filter chain.
   TAVOutputStream &owner = FJoinMode ? Fost_table[AOst.index] : AOst;
   std::vector<ff::PacketPtr> pending;
@@ -166,11 +180,12 @@ void TCustomFFmpeg::WriteOutputPacket(AVFormatContext *ACtx, AVPacket *APkt, TAV
         next.push_back(std::move(o));
       }
       if (ret < 0 && ret != AVERROR(EAGAIN) && ret != AVERROR_EOF) {
-        std::string msg = ErrorText(Format("%s failed for stream %d, codec %s", bsf->filter->name, AOst.st->index,
-                                           AOst.encoding_needed && AOst.enc->codec ? AOst.enc->codec->name : "copy"),
-                                    ret);
+        std::string msg = ErrorToStr(
+            Format("%s failed for stream %d, codec %s", bsf->filter->name, AOst.st->index,
+                   AOst.encoding_needed && AOst.enc->codec ? AOst.enc->codec->name : "copy"),
+            ret);
         if (Fexit_on_error) throw FFmpegException(msg);
-        EngineLog(elError, msg);
+        EngineLog(llError, msg);
         // The packet continues unfiltered.
         if (p->data == nullptr) continue;
         ff::PacketPtr keep(ff::codec.av_packet_alloc());
@@ -187,9 +202,12 @@ void TCustomFFmpeg::WriteOutputPacket(AVFormatContext *ACtx, AVPacket *APkt, TAV
   for (ff::PacketPtr &p : pending) {
     p->stream_index = AOst.st->index;
     // The muxer refuses decreasing decoding times; keep them strictly increasing.
-    if (p->dts != AV_NOPTS_VALUE && owner.last_mux_dts != AV_NOPTS_VALUE &&
-        !(ACtx->oformat->flags & AVFMT_TS_NONSTRICT) && p->dts <= owner.last_mux_dts) {
-      const int64_t fixed = owner.last_mux_dts + 1;
+    const int64_t minimum =
+        owner.last_mux_dts == AV_NOPTS_VALUE
+            ? AV_NOPTS_VALUE
+            : owner.last_mux_dts + ((ACtx->oformat->flags & AVFMT_TS_NONSTRICT) ? 0 : 1);
+    if (p->dts != AV_NOPTS_VALUE && minimum != AV_NOPTS_VALUE && p->dts < minimum) {
+      const int64_t fixed = minimum;
       if (p->pts != AV_NOPTS_VALUE && p->pts < fixed) p->pts = fixed;
       p->dts = fixed;
     }
@@ -198,14 +216,15 @@ void TCustomFFmpeg::WriteOutputPacket(AVFormatContext *ACtx, AVPacket *APkt, TAV
       owner.last_mux_duration = p->duration;
     }
     int ret = ff::format.av_interleaved_write_frame(ACtx, p.get());
-    if (ret < 0) throw FFmpegException(ErrorText("av_interleaved_write_frame()", ret));
+    if (ret < 0) throw FFmpegException(ErrorToStr("av_interleaved_write_frame()", ret));
   }
 }
 
-void TCustomFFmpeg::do_subtitle_out(TAVOutputStream &AOst, TAVInputStream &AIst, AVSubtitle *ASub, int64_t APts) {
+void TCustomFFmpeg::do_subtitle_out(TAVOutputStream &AOst, TAVInputStream &AIst, AVSubtitle *ASub,
+                                    int64_t APts) {
   if (APts == AV_NOPTS_VALUE) {
     if (Fexit_on_error) throw FFmpegException("Subtitle packets must have a pts");
-    EngineLog(elError, "Subtitle packets must have a pts");
+    EngineLog(llError, "Subtitle packets must have a pts");
     return;
   }
   if (!AOst.enc->codec) throw FFmpegException("Subtitle encoding failed");
@@ -216,15 +235,17 @@ void TCustomFFmpeg::do_subtitle_out(TAVOutputStream &AOst, TAVInputStream &AIst,
     ASub->end_display_time -= ASub->start_display_time;
     ASub->start_display_time = 0;
     if (i == 1) ASub->num_rects = 0;
-    int size = ff::codec.avcodec_encode_subtitle(AOst.enc, Fsubtitle_out.data(), static_cast<int>(Fsubtitle_out.size()),
-                                                 ASub);
+    int size = ff::codec.avcodec_encode_subtitle(AOst.enc, Fsubtitle_out.data(),
+                                                 static_cast<int>(Fsubtitle_out.size()), ASub);
     if (size < 0) throw FFmpegException("Subtitle encoding failed");
     ff::PacketPtr pkt(ff::codec.av_packet_alloc());
-    if (!pkt || ff::codec.av_new_packet(pkt.get(), size) < 0) throw FFmpegException("av_mallocz fail");
+    if (!pkt || ff::codec.av_new_packet(pkt.get(), size) < 0)
+      throw FFmpegException("av_mallocz fail");
     std::copy(Fsubtitle_out.begin(), Fsubtitle_out.begin() + size, pkt->data);
     pkt->pts = ff::util.av_rescale_q(ASub->pts, kMicro, AOst.st->time_base);
     if (AOst.enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE)
-      pkt->pts += 90 * static_cast<int64_t>(i == 0 ? ASub->start_display_time : ASub->end_display_time);
+      pkt->pts +=
+          90 * static_cast<int64_t>(i == 0 ? ASub->start_display_time : ASub->end_display_time);
     pkt->dts = pkt->pts;
     WriteOutputPacket(Foutput_files[AOst.file_index]->ctx, pkt.get(), AOst);
   }

@@ -37,7 +37,8 @@ void TCustomFFmpeg::ReportProgress(bool ALastReport, int AFileIndex) {
       }
     }
     if (owner.last_mux_dts != AV_NOPTS_VALUE) {
-      const double st = (owner.last_mux_dts + owner.last_mux_duration) * (double(ost.st->time_base.num) / ost.st->time_base.den);
+      const double st = (owner.last_mux_dts + owner.last_mux_duration) *
+                        (double(ost.st->time_base.num) / ost.st->time_base.den);
       if (st > 0 && st < t) t = st;
     }
   }
@@ -45,15 +46,17 @@ void TCustomFFmpeg::ReportProgress(bool ALastReport, int AFileIndex) {
   if (!OnProgress && Fverbose <= 0 && !ALastReport) return;
   const double bitrate = totalSize * 8 / t / 1000.0;
   line += Format("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", totalSize / 1024.0, t, bitrate);
-  if (Fnb_frames_dup || Fnb_frames_drop) line += Format(" dup=%d drop=%d", Fnb_frames_dup, Fnb_frames_drop);
+  if (Fnb_frames_dup || Fnb_frames_drop)
+    line += Format(" dup=%d drop=%d", Fnb_frames_dup, Fnb_frames_drop);
   if (OnProgress)
     OnProgress(this, AFileIndex, frameNumber, fps, quality, static_cast<float>(bitrate), totalSize,
                static_cast<int64_t>(t * 1000000), FTotalOutputDuration);
   else if (Fverbose >= 0)
-    EngineLog(elVerbose, line);
+    EngineLog(llVerbose, line);
   if (ALastReport && Fverbose >= 0) {
     const double raw = double(Fvideo_size + Faudio_size + Fextra_size);
-    EngineLogF(elVerbose, "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n",
+    EngineLogF(llVerbose,
+               "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n",
                Fvideo_size / 1024.0, Faudio_size / 1024.0, Fextra_size / 1024.0,
                raw > 0 ? 100.0 * (totalSize - raw) / raw : 0.0);
   }

@@ -18,44 +18,81 @@ const char *const kNormRates[3] = {"25", "30000/1001", "24000/1001"};
 
 struct TX264Row {
   const char *name;
-  const char *coder, *flags, *partitions, *me_method, *subq, *me_range, *sc_threshold, *b_strategy, *bf, *refs,
-      *directpred, *trellis, *flags2, *wpredp, *cqp;
+  const char *coder, *flags, *partitions, *me_method, *subq, *me_range, *sc_threshold, *b_strategy,
+      *bf, *refs, *directpred, *trellis, *flags2, *wpredp, *cqp;
 };
 
 // nullptr = no such line.
 const TX264Row kX264Rows[] = {
-    {"default", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "hex", "7", "16", "40", "1", "3", "3", "1", "1", "+mixed_refs+wpred+dct8x8+fastpskip", "2", nullptr},
-    {"fast", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "hex", "6", "16", "40", "1", "3", "2", "1", "1", "+bpyramid+mixed_refs+wpred+dct8x8+fastpskip", "2", nullptr},
-    {"fast_firstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "2", "16", "40", "1", "3", "1", "1", "0", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip", "2", nullptr},
-    {"faster", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "hex", "4", "16", "40", "1", "3", "2", "1", "1", "+bpyramid-mixed_refs+wpred+dct8x8+fastpskip", "1", nullptr},
-    {"faster_firstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "2", "16", "40", "1", "3", "1", "1", "0", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip", "1", nullptr},
-    {"fastfirstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partp4x4-partb8x8", "dia", "2", "16", "40", "1", "3", "1", "3", "0", "-bpyramid-wpred-mixed_refs-dct8x8+fastpskip", "2", nullptr},
-    {"hq", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "umh", "8", "16", "40", "2", "3", "4", "3", "1", "+wpred+mixed_refs+dct8x8+fastpskip", "2", nullptr},
-    {"lossless_fast", "0", "+loop", "-parti8x8+parti4x4+partp8x8-partp4x4-partb8x8", "hex", "3", "16", "40", "1", nullptr, nullptr, "1", nullptr, "+fastpskip", "0", "0"},
-    {"lossless_max", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partp4x4-partb8x8", "esa", "8", "16", "40", "1", nullptr, "16", "1", nullptr, "+mixed_refs+dct8x8+fastpskip", "2", "0"},
-    {"lossless_medium", "1", "+loop", "-parti8x8+parti4x4+partp8x8+partp4x4-partb8x8", "hex", "5", "16", "40", "1", nullptr, nullptr, "1", nullptr, "+fastpskip", "2", "0"},
-    {"lossless_slow", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partp4x4-partb8x8", "umh", "6", "16", "40", "1", nullptr, "2", "1", nullptr, "+dct8x8+fastpskip", "2", "0"},
-    {"lossless_slower", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partp4x4-partb8x8", "umh", "8", "16", "40", "1", nullptr, "4", "1", nullptr, "+mixed_refs+dct8x8+fastpskip", "2", "0"},
-    {"lossless_ultrafast", "0", "+loop", "-parti8x8-parti4x4-partp8x8-partp4x4-partb8x8", "dia", "0", "16", "40", "1", nullptr, nullptr, "1", nullptr, "+fastpskip", nullptr, "0"},
-    {"max", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partp4x4+partb8x8", "tesa", "10", "24", "40", "2", "3", "16", "3", "2", "+wpred+mixed_refs+dct8x8-fastpskip", "2", nullptr},
-    {"medium", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "hex", "7", "16", "40", "1", "3", "3", "1", "1", "+bpyramid+mixed_refs+wpred+dct8x8+fastpskip", "2", nullptr},
-    {"medium_firstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "2", "16", "40", "1", "3", "1", "1", "0", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip", "2", nullptr},
-    {"normal", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "hex", "6", "16", "40", "1", "3", "2", "3", "0", "+wpred+dct8x8+fastpskip", "2", nullptr},
-    {"placebo", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partp4x4+partb8x8", "tesa", "10", "24", "40", "2", "16", "16", "3", "2", "+bpyramid+mixed_refs+wpred+dct8x8-fastpskip", "2", nullptr},
-    {"placebo_firstpass", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partp4x4+partb8x8", "tesa", "10", "24", "40", "2", "16", "16", "3", "2", "+bpyramid+mixed_refs+wpred+dct8x8-fastpskip", "2", nullptr},
-    {"slow", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "umh", "8", "16", "40", "2", "3", "5", "3", "1", "+bpyramid+mixed_refs+wpred+dct8x8+fastpskip", "2", nullptr},
-    {"slow_firstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "2", "16", "40", "2", "3", "1", "3", "0", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip", "2", nullptr},
-    {"slower", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partp4x4+partb8x8", "umh", "9", "16", "40", "2", "3", "8", "3", "2", "+bpyramid+mixed_refs+wpred+dct8x8+fastpskip", "2", nullptr},
-    {"slower_firstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "2", "16", "40", "2", "3", "1", "3", "0", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip", "2", nullptr},
-    {"slowfirstpass", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "hex", "6", "16", "40", "2", "3", "1", "3", "0", "+wpred+dct8x8+fastpskip", "2", nullptr},
-    {"superfast", "1", "+loop", "+parti8x8+parti4x4-partp8x8-partb8x8", "dia", "1", "16", "40", "1", "3", "1", "1", "0", "+bpyramid-mixed_refs+wpred+dct8x8+fastpskip-mbtree", "0", nullptr},
-    {"superfast_firstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "1", "16", "40", "1", "3", "1", "1", "0", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip-mbtree", "0", nullptr},
-    {"ultrafast", "0", "-loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "0", "16", "0", "0", "0", "1", "1", "0", "-bpyramid-mixed_refs-wpred-dct8x8+fastpskip-mbtree", "0", nullptr},
-    {"ultrafast_firstpass", "0", "-loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "0", "16", "0", "0", "0", "1", "1", "0", "-bpyramid-mixed_refs-wpred-dct8x8+fastpskip-mbtree", "0", nullptr},
-    {"veryfast", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "hex", "2", "16", "40", "1", "3", "1", "1", "0", "+bpyramid-mixed_refs+wpred+dct8x8+fastpskip-mbtree", "0", nullptr},
-    {"veryfast_firstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "2", "16", "40", "1", "3", "1", "1", "0", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip-mbtree", "0", nullptr},
-    {"veryslow", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partp4x4+partb8x8", "umh", "10", "24", "40", "2", "8", "16", "3", "2", "+bpyramid+mixed_refs+wpred+dct8x8+fastpskip", "2", nullptr},
-    {"veryslow_firstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "2", "24", "40", "2", "8", "1", "3", "0", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip", "2", nullptr},
+    {"default", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "hex", "7", "16", "40", "1",
+     "3", "3", "1", "1", "+mixed_refs+wpred+dct8x8+fastpskip", "2", nullptr},
+    {"fast", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "hex", "6", "16", "40", "1", "3",
+     "2", "1", "1", "+bpyramid+mixed_refs+wpred+dct8x8+fastpskip", "2", nullptr},
+    {"fast_firstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "2", "16", "40",
+     "1", "3", "1", "1", "0", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip", "2", nullptr},
+    {"faster", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "hex", "4", "16", "40", "1",
+     "3", "2", "1", "1", "+bpyramid-mixed_refs+wpred+dct8x8+fastpskip", "1", nullptr},
+    {"faster_firstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "2", "16",
+     "40", "1", "3", "1", "1", "0", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip", "1", nullptr},
+    {"fastfirstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partp4x4-partb8x8", "dia", "2",
+     "16", "40", "1", "3", "1", "3", "0", "-bpyramid-wpred-mixed_refs-dct8x8+fastpskip", "2",
+     nullptr},
+    {"hq", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "umh", "8", "16", "40", "2", "3",
+     "4", "3", "1", "+wpred+mixed_refs+dct8x8+fastpskip", "2", nullptr},
+    {"lossless_fast", "0", "+loop", "-parti8x8+parti4x4+partp8x8-partp4x4-partb8x8", "hex", "3",
+     "16", "40", "1", nullptr, nullptr, "1", nullptr, "+fastpskip", "0", "0"},
+    {"lossless_max", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partp4x4-partb8x8", "esa", "8",
+     "16", "40", "1", nullptr, "16", "1", nullptr, "+mixed_refs+dct8x8+fastpskip", "2", "0"},
+    {"lossless_medium", "1", "+loop", "-parti8x8+parti4x4+partp8x8+partp4x4-partb8x8", "hex", "5",
+     "16", "40", "1", nullptr, nullptr, "1", nullptr, "+fastpskip", "2", "0"},
+    {"lossless_slow", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partp4x4-partb8x8", "umh", "6",
+     "16", "40", "1", nullptr, "2", "1", nullptr, "+dct8x8+fastpskip", "2", "0"},
+    {"lossless_slower", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partp4x4-partb8x8", "umh", "8",
+     "16", "40", "1", nullptr, "4", "1", nullptr, "+mixed_refs+dct8x8+fastpskip", "2", "0"},
+    {"lossless_ultrafast", "0", "+loop", "-parti8x8-parti4x4-partp8x8-partp4x4-partb8x8", "dia",
+     "0", "16", "40", "1", nullptr, nullptr, "1", nullptr, "+fastpskip", nullptr, "0"},
+    {"max", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partp4x4+partb8x8", "tesa", "10", "24", "40",
+     "2", "3", "16", "3", "2", "+wpred+mixed_refs+dct8x8-fastpskip", "2", nullptr},
+    {"medium", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "hex", "7", "16", "40", "1",
+     "3", "3", "1", "1", "+bpyramid+mixed_refs+wpred+dct8x8+fastpskip", "2", nullptr},
+    {"medium_firstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "2", "16",
+     "40", "1", "3", "1", "1", "0", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip", "2", nullptr},
+    {"normal", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "hex", "6", "16", "40", "1",
+     "3", "2", "3", "0", "+wpred+dct8x8+fastpskip", "2", nullptr},
+    {"placebo", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partp4x4+partb8x8", "tesa", "10", "24",
+     "40", "2", "16", "16", "3", "2", "+bpyramid+mixed_refs+wpred+dct8x8-fastpskip", "2", nullptr},
+    {"placebo_firstpass", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partp4x4+partb8x8", "tesa",
+     "10", "24", "40", "2", "16", "16", "3", "2", "+bpyramid+mixed_refs+wpred+dct8x8-fastpskip",
+     "2", nullptr},
+    {"slow", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "umh", "8", "16", "40", "2", "3",
+     "5", "3", "1", "+bpyramid+mixed_refs+wpred+dct8x8+fastpskip", "2", nullptr},
+    {"slow_firstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "2", "16", "40",
+     "2", "3", "1", "3", "0", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip", "2", nullptr},
+    {"slower", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partp4x4+partb8x8", "umh", "9", "16",
+     "40", "2", "3", "8", "3", "2", "+bpyramid+mixed_refs+wpred+dct8x8+fastpskip", "2", nullptr},
+    {"slower_firstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "2", "16",
+     "40", "2", "3", "1", "3", "0", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip", "2", nullptr},
+    {"slowfirstpass", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "hex", "6", "16", "40",
+     "2", "3", "1", "3", "0", "+wpred+dct8x8+fastpskip", "2", nullptr},
+    {"superfast", "1", "+loop", "+parti8x8+parti4x4-partp8x8-partb8x8", "dia", "1", "16", "40", "1",
+     "3", "1", "1", "0", "+bpyramid-mixed_refs+wpred+dct8x8+fastpskip-mbtree", "0", nullptr},
+    {"superfast_firstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "1", "16",
+     "40", "1", "3", "1", "1", "0", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip-mbtree", "0",
+     nullptr},
+    {"ultrafast", "0", "-loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "0", "16", "0", "0",
+     "0", "1", "1", "0", "-bpyramid-mixed_refs-wpred-dct8x8+fastpskip-mbtree", "0", nullptr},
+    {"ultrafast_firstpass", "0", "-loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "0", "16",
+     "0", "0", "0", "1", "1", "0", "-bpyramid-mixed_refs-wpred-dct8x8+fastpskip-mbtree", "0",
+     nullptr},
+    {"veryfast", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partb8x8", "hex", "2", "16", "40", "1",
+     "3", "1", "1", "0", "+bpyramid-mixed_refs+wpred+dct8x8+fastpskip-mbtree", "0", nullptr},
+    {"veryfast_firstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "2", "16",
+     "40", "1", "3", "1", "1", "0", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip-mbtree", "0",
+     nullptr},
+    {"veryslow", "1", "+loop", "+parti8x8+parti4x4+partp8x8+partp4x4+partb8x8", "umh", "10", "24",
+     "40", "2", "8", "16", "3", "2", "+bpyramid+mixed_refs+wpred+dct8x8+fastpskip", "2", nullptr},
+    {"veryslow_firstpass", "1", "+loop", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "2", "24",
+     "40", "2", "8", "1", "3", "0", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip", "2", nullptr},
 };
 
 std::string RowText(const TX264Row &r) {
@@ -95,21 +132,25 @@ std::string RowText(const TX264Row &r) {
 const char *const kX264DefaultToday =
     "coder=1\nflags=+loop\ncmp=+chroma\npartitions=i8x8,i4x4,p8x8,b8x8\nme_method=hex\nsubq=7\n"
     "me_range=16\ng=250\nkeyint_min=25\nsc_threshold=40\ni_qfactor=0.71\nb_strategy=1\nqcomp=0.6\n"
-    "qmin=10\nqmax=51\nqdiff=4\nbf=3\nrefs=3\ndirect-pred=spatial\ntrellis=1\nmixed-refs=1\nweightb=1\n"
+    "qmin=10\nqmax=51\nqdiff=4\nbf=3\nrefs=3\ndirect-pred=spatial\ntrellis=1\nmixed-refs="
+    "1\nweightb=1\n"
     "8x8dct=1\nfast-pskip=1\nwpredp=2\n";
 
 const std::vector<std::pair<std::string, std::string>> &BuiltinPresets() {
   static const std::vector<std::pair<std::string, std::string>> table = [] {
     std::vector<std::pair<std::string, std::string>> t;
     for (const TX264Row &r : kX264Rows)
-      t.emplace_back(std::string("libx264-") + r.name,
-                     std::string(r.name) == "default" ? std::string(kX264DefaultToday) : RowText(r));
+      t.emplace_back(std::string("libx264-") + r.name, std::string(r.name) == "default"
+                                                           ? std::string(kX264DefaultToday)
+                                                           : RowText(r));
     t.emplace_back("libx264-baseline", "coder=0\nbf=0\nflags2=-wpred-dct8x8\nwpredp=0\n");
     t.emplace_back("libx264-main", "flags2=-dct8x8\n");
     t.emplace_back("libx264-ipod320",
-                   "coder=0\nbf=0\nflags2=-wpred-dct8x8\nlevel=13\nmaxrate=768000\nbufsize=3000000\nwpredp=0\n");
-    t.emplace_back("libx264-ipod640", "coder=0\nbf=0\nrefs=1\nflags2=-wpred-dct8x8\nlevel=30\nmaxrate=10000000\n"
-                                      "bufsize=10000000\nwpredp=0\n");
+                   "coder=0\nbf=0\nflags2=-wpred-dct8x8\nlevel=13\nmaxrate=768000\nbufsize="
+                   "3000000\nwpredp=0\n");
+    t.emplace_back("libx264-ipod640",
+                   "coder=0\nbf=0\nrefs=1\nflags2=-wpred-dct8x8\nlevel=30\nmaxrate=10000000\n"
+                   "bufsize=10000000\nwpredp=0\n");
     std::sort(t.begin(), t.end());
     return t;
   }();
@@ -124,20 +165,23 @@ const std::string *FindBuiltin(const std::string &AName) {
 }
 
 // True when the named encoder's own options accept the value.
-bool EncoderPrivateOptionOk(const std::string &ACodec, const std::string &AName, const std::string &AValue) {
+bool EncoderPrivateOptionOk(const std::string &ACodec, const std::string &AName,
+                            const std::string &AValue) {
   if (ACodec.empty()) return false;
   const AVCodec *c = ff::codec.avcodec_find_encoder_by_name(ACodec.c_str());
   if (!c || !c->priv_class) return false;
   AVCodecContext *ctx = ff::codec.avcodec_alloc_context3(c);
   if (!ctx) return false;
-  const bool ok = ctx->priv_data && ff::util.av_opt_set(ctx->priv_data, AName.c_str(), AValue.c_str(), 0) >= 0;
+  const bool ok =
+      ctx->priv_data && ff::util.av_opt_set(ctx->priv_data, AName.c_str(), AValue.c_str(), 0) >= 0;
   ff::codec.avcodec_free_context(&ctx);
   return ok;
 }
 
 }  // namespace
 
-void TCustomFFmpeg::ApplyTarget(const std::string &AType, const std::string &ANorm, const std::string &ADefaultNorm) {
+void TCustomFFmpeg::ApplyTarget(const std::string &AType, const std::string &ANorm,
+                                const std::string &ADefaultNorm) {
   TNorm norm = nmPAL;
   if (ANorm == "pal") {
     norm = nmPAL;
@@ -169,7 +213,8 @@ void TCustomFFmpeg::ApplyTarget(const std::string &AType, const std::string &ANo
       }
     }
     if (!decided) norm = ADefaultNorm == "film" ? nmFilm : ADefaultNorm == "ntsc" ? nmNTSC : nmPAL;
-    if (Fverbose > 0) EngineLogF(elVerbose, "Assuming %s for target.", norm == nmPAL ? "PAL" : "NTSC");
+    if (Fverbose > 0)
+      EngineLogF(llVerbose, "Assuming %s for target.", norm == nmPAL ? "PAL" : "NTSC");
   }
   const bool pal = norm == nmPAL;
   const char *rate = kNormRates[norm];
@@ -192,7 +237,7 @@ void TCustomFFmpeg::ApplyTarget(const std::string &AType, const std::string &ANo
     SetGeneric("muxrate", "1411200");
     Fmux_preload = 0.44f;
     if (Fframe_aspect_ratio == 0) {
-      EngineLog(elInfo, "Assuming 4:3 for aspect ratio");
+      EngineLog(llInfo, "Assuming 4:3 for aspect ratio");
       SetOption("aspect", "4:3");
     }
   } else if (AType == "svcd") {
@@ -212,7 +257,7 @@ void TCustomFFmpeg::ApplyTarget(const std::string &AType, const std::string &ANo
     SetGeneric("packetsize", "2324");
     if (Faudio_channels == 1) Faudio_channels = 2;
     if (Fframe_aspect_ratio == 0) {
-      EngineLog(elInfo, "Assuming 4:3 for aspect ratio");
+      EngineLog(llInfo, "Assuming 4:3 for aspect ratio");
       SetOption("aspect", "4:3");
     }
   } else if (AType == "dvd") {
@@ -232,7 +277,7 @@ void TCustomFFmpeg::ApplyTarget(const std::string &AType, const std::string &ANo
     Faudio_sample_rate = 48000;
     if (Faudio_channels == 1) Faudio_channels = 2;
     if (Fframe_aspect_ratio == 0) {
-      EngineLog(elInfo, "Assuming 16:9 for aspect ratio");
+      EngineLog(llInfo, "Assuming 16:9 for aspect ratio");
       SetOption("aspect", "16:9");
     }
   } else if (AType == "dv" || AType == "dv50") {
@@ -284,9 +329,13 @@ void TCustomFFmpeg::ApplyPreset(const std::string &AOptName, const std::string &
     std::stringstream ss;
     ss << f.rdbuf();
     content = ss.str();
-    codecName = AOptName == "vpre" ? Fvideo_codec_name : AOptName == "apre" ? Faudio_codec_name : Fsubtitle_codec_name;
+    codecName = AOptName == "vpre"   ? Fvideo_codec_name
+                : AOptName == "apre" ? Faudio_codec_name
+                                     : Fsubtitle_codec_name;
   }
-  const int type = AOptName == "apre" ? AVMEDIA_TYPE_AUDIO : AOptName == "spre" ? AVMEDIA_TYPE_SUBTITLE : AVMEDIA_TYPE_VIDEO;
+  const int type = AOptName == "apre"   ? AVMEDIA_TYPE_AUDIO
+                   : AOptName == "spre" ? AVMEDIA_TYPE_SUBTITLE
+                                        : AVMEDIA_TYPE_VIDEO;
 
   std::string normalised;
   for (size_t i = 0; i < content.size(); ++i) {
@@ -297,10 +346,10 @@ void TCustomFFmpeg::ApplyPreset(const std::string &AOptName, const std::string &
       normalised += content[i];
     }
   }
-  std::istringstream lines(TrimText(normalised));
+  std::istringstream lines(Trim(normalised));
   std::string raw;
   while (std::getline(lines, raw)) {
-    const std::string line = TrimText(raw);
+    const std::string line = Trim(raw);
     if (line.empty()) continue;
     const size_t eq = line.find('=');
     const std::string name = eq == std::string::npos ? line : line.substr(0, eq);
@@ -312,13 +361,14 @@ void TCustomFFmpeg::ApplyPreset(const std::string &AOptName, const std::string &
       SetOption(lname, value);
       continue;
     }
-    if (!FOptions.Allocated()) FOptions.Alloc(Fsws_flags);
-    if (FOptions.Set(name, value)) continue;
+    if (!OptionsAllocated()) (void)FOptions.Allocate(static_cast<int>(Fsws_flags));
+    if (FOptions.Set(name == "b" ? "vb" : name, value)) continue;
     if (EncoderPrivateOptionOk(codecName, name, value)) {
       FPrivateOptions[type].emplace_back(name, value);
       continue;
     }
-    throw FFmpegException(Format("%s: Invalid option or argument: \"%s\", parsed as \"%s\" = \"%s\"",
-                                 presetName.c_str(), line.c_str(), name.c_str(), value.c_str()));
+    throw FFmpegException(
+        Format("%s: Invalid option or argument: \"%s\", parsed as \"%s\" = \"%s\"",
+               presetName.c_str(), line.c_str(), name.c_str(), value.c_str()));
   }
 }
