@@ -47,6 +47,7 @@ TOutputStreamSetup &TCustomFFmpeg::NewStream(TOutputFileSetup &AOut, AVMediaType
   AVStream *st = ff::format.avformat_new_stream(oc, nullptr);
   if (!st) throw FFmpegException("Could not alloc stream");
   if (Fstreamid_map[index]) st->id = Fstreamid_map[index];
+  st->codecpar->codec_type = AType;
   AOut.streams.emplace_back();
   TOutputStreamSetup &s = AOut.streams.back();
   s.enc = ff::codec.avcodec_alloc_context3(nullptr);

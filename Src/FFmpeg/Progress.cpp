@@ -12,8 +12,8 @@ void TCustomFFmpeg::ReportProgress(bool ALastReport, int AFileIndex) {
   AVFormatContext *oc = Foutput_files[0]->ctx;
   int64_t totalSize = 0;
   if (oc->pb) {
-    totalSize = ff::format.avio_size(oc->pb);
-    if (totalSize < 0) totalSize = ff::format.avio_seek(oc->pb, 0, SEEK_CUR);
+    // What is still in the write buffer counts too: the size on disk lags behind it.
+    totalSize = std::max(ff::format.avio_size(oc->pb), ff::format.avio_seek(oc->pb, 0, SEEK_CUR));
   }
   std::string line;
   double t = 1e10;
