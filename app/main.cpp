@@ -1,10 +1,25 @@
+// Program entry: the application, then the main window (its start-up reads and repairs
+// system.ini), then the dialogs, each created once and reused, then the message loop.
 #include <QApplication>
-#include <QMainWindow>
+
+#include "AboutBox.h"
+#include "DesktopPlatform.h"
+#include "MainWindow.h"
 
 int main(int argc, char **argv) {
   QApplication app(argc, argv);
-  QMainWindow w;
-  w.setWindowTitle(QStringLiteral("Quorvel手机视频格式转换器"));
-  w.show();
+  QApplication::setApplicationName(QString::fromUtf8(kAppTitle));
+
+  TDesktopPlatform platform;
+  TForm1 Form1(platform, TAppPaths::FromEnvironment(
+                             QCoreApplication::applicationDirPath().toStdString()));
+  platform.SetParentWindow(&Form1);
+
+  // Dialogs in creation order: About box, format chooser, options dialog, media
+  // information dialog.
+  TForm4 Form4(platform, &Form1);
+  Form1.SetAboutBox(&Form4);
+
+  Form1.show();
   return app.exec();
 }
