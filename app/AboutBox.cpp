@@ -61,8 +61,7 @@ TForm4::TForm4(IPlatform &APlatform, QWidget *AParent) : QDialog(AParent), FPlat
   const QString site = QString::fromUtf8(kProductWebSite);
   const QString mail = QString::fromUtf8(kProductSupportMail);
   auto *siteLink = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(site), this);
-  auto *mailLink =
-      new QLabel(QStringLiteral("<a href=\"mailto:%1\">%1</a>").arg(mail), this);
+  auto *mailLink = new QLabel(QStringLiteral("<a href=\"mailto:%1\">%1</a>").arg(mail), this);
   for (QLabel *link : {siteLink, mailLink}) {
     link->setTextFormat(Qt::RichText);
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);

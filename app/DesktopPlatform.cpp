@@ -14,7 +14,9 @@
 
 namespace {
 
-QString Q(const std::string &s) { return QString::fromStdString(s); }
+QString Q(const std::string &s) {
+  return QString::fromStdString(s);
+}
 
 // "Name (a b c)": Qt takes the patterns from the last parentheses.
 QString NameFilters(const std::vector<TFileFilter> &AFilters) {
@@ -49,7 +51,8 @@ TMsgResult TDesktopPlatform::MessageBox(const std::string &AText, const std::str
     box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
   box.setDefaultButton(ok);
   box.exec();
-  return box.clickedButton() == static_cast<QAbstractButton *>(ok) ? TMsgResult::Ok : TMsgResult::Cancel;
+  return box.clickedButton() == static_cast<QAbstractButton *>(ok) ? TMsgResult::Ok
+                                                                   : TMsgResult::Cancel;
 }
 
 std::optional<std::string> TDesktopPlatform::ChooseFile(const std::string &ATitle,

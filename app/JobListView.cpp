@@ -7,8 +7,8 @@
 
 namespace {
 
-const char *const kHeaders[] = {"序号", "视频源文件", "源格式", "目标格式",
-                                "当前时间", "转换大小", "转换进度", "状态"};
+const char *const kHeaders[] = {"序号",     "视频源文件", "源格式",   "目标格式",
+                                "当前时间", "转换大小",   "转换进度", "状态"};
 const int kWidths[] = {40, 120, 60, 60, 80, 70, 100, 70};
 
 }  // namespace
@@ -77,7 +77,9 @@ int TAdvListView::Progress(int ARow) const {
   return v.isValid() ? v.toInt() : 0;
 }
 
-QString TAdvListView::ProgressText(int ARow) const { return Cell(ARow, colProgress); }
+QString TAdvListView::ProgressText(int ARow) const {
+  return Cell(ARow, colProgress);
+}
 
 void TAdvListView::ExchangeRows(int A, int B) {
   if (A < 0 || B < 0 || A >= rowCount() || B >= rowCount() || A == B) return;

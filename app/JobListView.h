@@ -9,14 +9,14 @@ class TAdvListView : public QTableWidget {
   Q_OBJECT
  public:
   enum TColumn {
-    colNumber = 0,    // "序号", the caption
-    colSource = 1,    // sub-item 0: source path
-    colSourceExt,     // sub-item 1
-    colTargetExt,     // sub-item 2
-    colTime,          // sub-item 3
-    colSize,          // sub-item 4
-    colProgress,      // sub-item 5
-    colState,         // sub-item 6
+    colNumber = 0,  // "序号", the caption
+    colSource = 1,  // sub-item 0: source path
+    colSourceExt,   // sub-item 1
+    colTargetExt,   // sub-item 2
+    colTime,        // sub-item 3
+    colSize,        // sub-item 4
+    colProgress,    // sub-item 5
+    colState,       // sub-item 6
   };
   static constexpr int kColumnCount = 8;
 

@@ -28,7 +28,9 @@
 
 namespace {
 
-QString Q(const std::string &s) { return QString::fromStdString(s); }
+QString Q(const std::string &s) {
+  return QString::fromStdString(s);
+}
 
 // Shown over the empty list.
 QPixmap PlaceholderPicture(QSize ASize) {
@@ -142,8 +144,8 @@ void TForm1::BuildToolBar() {
   ToolBar1->addSeparator();
   ToolButton3 = LargeButton(ToolBar1, QStringLiteral("开始"), QStyle::SP_MediaPlay, "ToolButton3",
                             QStringLiteral("开始转换视频"));
-  btnPause = LargeButton(ToolBar1, QStringLiteral("暂停"), QStyle::SP_MediaPause, "btnPause",
-                         QString());
+  btnPause =
+      LargeButton(ToolBar1, QStringLiteral("暂停"), QStyle::SP_MediaPause, "btnPause", QString());
   btnStop = LargeButton(ToolBar1, QStringLiteral("停止"), QStyle::SP_MediaStop, "btnStop",
                         QStringLiteral("停止视频转换"));
   ToolBar1->addSeparator();
@@ -196,8 +198,7 @@ void TForm1::BuildListPanel(QWidget *AParent) {
   connect(Button11, &QPushButton::clicked, this, &TForm1::Button11Click);
   connect(btnRemove2, &QPushButton::clicked, this, &TForm1::btnRemoveClick);
   connect(btnClear2, &QPushButton::clicked, this, &TForm1::btnClearClick);
-  connect(AdvListView1, &QTableWidget::itemSelectionChanged, this,
-          &TForm1::AdvListView1SelectItem);
+  connect(AdvListView1, &QTableWidget::itemSelectionChanged, this, &TForm1::AdvListView1SelectItem);
   connect(AdvListView1, &QTableWidget::clicked, this, [this] { AdvListView1Click(); });
   // "信息" and the double-click belong to the media information dialog.
 }
@@ -249,9 +250,8 @@ void TForm1::BuildPreviewPanel(QWidget *AParent) {
     a->setCheckable(true);
     group->addAction(a);
   }
-  connect(bsSkinButton23, &QPushButton::pressed, this, [this] {
-    PopupSnapshot->popup(QCursor::pos());
-  });
+  connect(bsSkinButton23, &QPushButton::pressed, this,
+          [this] { PopupSnapshot->popup(QCursor::pos()); });
   connect(MenuItem1, &QAction::triggered, this, &TForm1::MenuItem1Click);
   connect(MenuItem2, &QAction::triggered, this, &TForm1::MenuItem2Click);
   connect(BMP1, &QAction::triggered, this, &TForm1::BMP1Click);
@@ -276,10 +276,10 @@ void TForm1::BuildOptionsPanel(QWidget *AParent) {
   Edit1->setObjectName(QStringLiteral("Edit1"));
   Edit1->setReadOnly(true);
   Edit1->setGeometry(142, 16, 534, 26);
-  suiButton3 = SmallButton(OptionsPanel, "suiButton3", QStringLiteral("浏览..."),
-                           QRect(686, 16, 80, 26));
-  suiButton11 = SmallButton(OptionsPanel, "suiButton11", QStringLiteral("打开"),
-                            QRect(774, 16, 80, 26));
+  suiButton3 =
+      SmallButton(OptionsPanel, "suiButton3", QStringLiteral("浏览..."), QRect(686, 16, 80, 26));
+  suiButton11 =
+      SmallButton(OptionsPanel, "suiButton11", QStringLiteral("打开"), QRect(774, 16, 80, 26));
 
   label(QStringLiteral("当完成转换任务后："), QRect(8, 62, 130, 26));
   cbCompletionAction = new QComboBox(OptionsPanel);
@@ -291,7 +291,8 @@ void TForm1::BuildOptionsPanel(QWidget *AParent) {
   label(QStringLiteral("如果输出文件存在："), QRect(400, 62, 130, 26));
   cbExistingFile = new QComboBox(OptionsPanel);
   cbExistingFile->setObjectName(QStringLiteral("cbExistingFile"));
-  cbExistingFile->addItems({QStringLiteral("自动生成相应的新文件名"), QStringLiteral("直接覆盖该文件")});
+  cbExistingFile->addItems(
+      {QStringLiteral("自动生成相应的新文件名"), QStringLiteral("直接覆盖该文件")});
   cbExistingFile->setGeometry(534, 62, 232, 26);
 
   // The run settings have a row of their own that the user never sees.
@@ -333,13 +334,21 @@ void TForm1::Button17Click() {
   Edit1->setText(Q(FileOutPutPath));
 }
 
-void TForm1::Button16Click() { WriteOutputFolder(FIni, FileOutPutPath); }
+void TForm1::Button16Click() {
+  WriteOutputFolder(FIni, FileOutPutPath);
+}
 
-void TForm1::Button3Click() { ApplySkin(ReadSkinIndex(FIni)); }
+void TForm1::Button3Click() {
+  ApplySkin(ReadSkinIndex(FIni));
+}
 
-void TForm1::Button4Click() { WriteSkinIndex(FIni, FSkinIndex); }
+void TForm1::Button4Click() {
+  WriteSkinIndex(FIni, FSkinIndex);
+}
 
-void TForm1::Button55Click() { SetSnapshotType(ReadSnapshotPicture(FIni)); }
+void TForm1::Button55Click() {
+  SetSnapshotType(ReadSnapshotPicture(FIni));
+}
 
 void TForm1::Button19Click() {
   cbCompletionAction->setCurrentIndex(2);
@@ -347,9 +356,13 @@ void TForm1::Button19Click() {
   cbConcurrentFiles->setCurrentIndex(0);
 }
 
-void TForm1::Button15Click() { Slots.Reset(); }
+void TForm1::Button15Click() {
+  Slots.Reset();
+}
 
-void TForm1::Button21Click() { FFileFilters = SourceFileFilters(); }
+void TForm1::Button21Click() {
+  FFileFilters = SourceFileFilters();
+}
 
 void TForm1::ApplySkin(int AIndex) {
   FSkinIndex = (AIndex >= 0 && AIndex < kSkinCountUi) ? AIndex : 0;
@@ -363,7 +376,9 @@ void TForm1::ToolButton11Click() {
   Button4Click();
 }
 
-std::string TForm1::GetSystemStr() { return FPlatform.SystemName(); }
+std::string TForm1::GetSystemStr() {
+  return FPlatform.SystemName();
+}
 
 void TForm1::suiButton3Click() {
   std::optional<std::string> folder = FPlatform.ChooseFolder("选择输出目录");
@@ -379,7 +394,9 @@ void TForm1::suiButton3Click() {
   Button16Click();
 }
 
-void TForm1::suiButton11Click() { Button20Click(); }
+void TForm1::suiButton11Click() {
+  Button20Click();
+}
 
 void TForm1::Button20Click() {
   // Nothing is reported when the desktop cannot open it.
@@ -388,9 +405,13 @@ void TForm1::Button20Click() {
 
 // ---------------------------------------------------------------- help
 
-void TForm1::HelpSystemClick() { (void)FPlatform.OpenWithDefaultHandler(kProductHelpUrl); }
+void TForm1::HelpSystemClick() {
+  (void)FPlatform.OpenWithDefaultHandler(kProductHelpUrl);
+}
 
-void TForm1::WebSiteClick() { (void)FPlatform.OpenWithDefaultHandler(kProductWebSite); }
+void TForm1::WebSiteClick() {
+  (void)FPlatform.OpenWithDefaultHandler(kProductWebSite);
+}
 
 void TForm1::MailClick() {
   (void)FPlatform.OpenWithDefaultHandler(std::string("mailto:") + kProductSupportMail);
@@ -524,7 +545,9 @@ void TForm1::AdvListView1Click() {
   if (AdvListView1->SelectedRow() < 0) PlayerStop();
 }
 
-void TForm1::AddLog(const QString &ALine) { mmoLog->appendPlainText(ALine); }
+void TForm1::AddLog(const QString &ALine) {
+  mmoLog->appendPlainText(ALine);
+}
 
 // ---------------------------------------------------------------- snapshot settings
 
@@ -557,7 +580,9 @@ std::string TForm1::SnapshotFolder() {
   return ReadSnapshotDir(FIni, FPaths.DefaultSnapshotFolder());
 }
 
-void TForm1::MenuItem1Click() { (void)FPlatform.OpenWithDefaultHandler(SnapshotFolder()); }
+void TForm1::MenuItem1Click() {
+  (void)FPlatform.OpenWithDefaultHandler(SnapshotFolder());
+}
 
 void TForm1::MenuItem2Click() {
   std::optional<std::string> folder = FPlatform.ChooseFolder("选择输出目录");
@@ -599,7 +624,9 @@ void TForm1::showEvent(QShowEvent *AEvent) {
 
 // ---------------------------------------------------------------- seams
 
-bool TForm1::QueueWorking() const { return false; }
+bool TForm1::QueueWorking() const {
+  return false;
+}
 void TForm1::QueueRemoveTaskOfRow(int) {}
 void TForm1::QueueClearTasks() {}
 void TForm1::QueueDetachHandlers() {}

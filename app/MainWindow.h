@@ -51,14 +51,14 @@ class TForm1 : public QMainWindow {
 
   // --- Start-up and settings ---
   void FormCreate();
-  void Button17Click();  // read the output folder
-  void Button16Click();  // write the output folder
-  void Button3Click();   // read the skin
-  void Button4Click();   // write the skin
-  void Button55Click();  // read the snapshot picture type
-  void Button19Click();  // run defaults
-  void Button15Click();  // reset the slots
-  void Button21Click();  // file filters of the choosers
+  void Button17Click();      // read the output folder
+  void Button16Click();      // write the output folder
+  void Button3Click();       // read the skin
+  void Button4Click();       // write the skin
+  void Button55Click();      // read the snapshot picture type
+  void Button19Click();      // run defaults
+  void Button15Click();      // reset the slots
+  void Button21Click();      // file filters of the choosers
   void ToolButton11Click();  // skin chooser
   void suiButton3Click();    // "浏览...": choose the output folder
   void suiButton11Click();   // "打开": open the output folder
@@ -143,7 +143,7 @@ class TForm1 : public QMainWindow {
   QPushButton *Button11 = nullptr;  // "下移"
   QPushButton *btnRemove2 = nullptr;
   QPushButton *btnClear2 = nullptr;
-  QPushButton *btnInfo = nullptr;   // "信息"
+  QPushButton *btnInfo = nullptr;  // "信息"
 
   QFrame *PreviewPanel = nullptr;
   QFrame *PanelVideo = nullptr;
@@ -164,7 +164,7 @@ class TForm1 : public QMainWindow {
   QAction *PNG1 = nullptr;
 
   QFrame *OptionsPanel = nullptr;
-  QLineEdit *Edit1 = nullptr;  // the output folder, read-only
+  QLineEdit *Edit1 = nullptr;          // the output folder, read-only
   QPushButton *suiButton3 = nullptr;   // "浏览..."
   QPushButton *suiButton11 = nullptr;  // "打开"
   QComboBox *cbCompletionAction = nullptr;

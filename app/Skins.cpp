@@ -10,7 +10,7 @@ namespace {
 
 const TSkin kSkins[kSkinCountUi] = {
     {"商务浅色", "LightBusiness.skn"},    {"2010蓝色", "2010Blue_Aero.skn"},
-    {"精致矢量", "FineVector_Aero.skn"}, {"商务浅色二", "LightBusiness2.skn"},
+    {"精致矢量", "FineVector_Aero.skn"},  {"商务浅色二", "LightBusiness2.skn"},
     {"商务浅色三", "LightBusiness3.skn"}, {"简约", "Laconic_Aero.skn"},
 };
 
@@ -20,13 +20,20 @@ struct TPalette {
 };
 
 const TPalette kPalettes[kSkinCountUi] = {
-    // Window   Panel      Border     Text       Button     Hover      Accent     AccText    Base       Header
-    {"#eef1f5", "#f7f9fb", "#a9b4c2", "#1f2933", "#e4e9f0", "#d3dceb", "#3b6fb6", "#ffffff", "#ffffff", "#dde4ee"},
-    {"#cfe0f5", "#e3eefb", "#7fa3d1", "#10243e", "#d6e6fa", "#bcd4f4", "#1f5fb4", "#ffffff", "#f6faff", "#c3d8f3"},
-    {"#e5ebe4", "#f2f5f1", "#98a894", "#1e2a1c", "#dde6da", "#c9d8c4", "#4d8a3f", "#ffffff", "#fbfdfa", "#d3dfcf"},
-    {"#f1ece2", "#f8f5ef", "#b9ab92", "#2f2618", "#ebe3d3", "#dfd2ba", "#a0702a", "#ffffff", "#fffdf9", "#e6dcc8"},
-    {"#e2eff0", "#eff7f7", "#8fb5b8", "#173032", "#d8ebec", "#c1dfe1", "#2a8288", "#ffffff", "#fafefe", "#cfe5e6"},
-    {"#2d3035", "#383c42", "#555b64", "#e6e8eb", "#464b52", "#545a62", "#4f9de0", "#ffffff", "#25282c", "#41464d"},
+    // Window   Panel      Border     Text       Button     Hover      Accent     AccText    Base
+    // Header
+    {"#eef1f5", "#f7f9fb", "#a9b4c2", "#1f2933", "#e4e9f0", "#d3dceb", "#3b6fb6", "#ffffff",
+     "#ffffff", "#dde4ee"},
+    {"#cfe0f5", "#e3eefb", "#7fa3d1", "#10243e", "#d6e6fa", "#bcd4f4", "#1f5fb4", "#ffffff",
+     "#f6faff", "#c3d8f3"},
+    {"#e5ebe4", "#f2f5f1", "#98a894", "#1e2a1c", "#dde6da", "#c9d8c4", "#4d8a3f", "#ffffff",
+     "#fbfdfa", "#d3dfcf"},
+    {"#f1ece2", "#f8f5ef", "#b9ab92", "#2f2618", "#ebe3d3", "#dfd2ba", "#a0702a", "#ffffff",
+     "#fffdf9", "#e6dcc8"},
+    {"#e2eff0", "#eff7f7", "#8fb5b8", "#173032", "#d8ebec", "#c1dfe1", "#2a8288", "#ffffff",
+     "#fafefe", "#cfe5e6"},
+    {"#2d3035", "#383c42", "#555b64", "#e6e8eb", "#464b52", "#545a62", "#4f9de0", "#ffffff",
+     "#25282c", "#41464d"},
 };
 
 }  // namespace
@@ -64,11 +71,12 @@ QSlider::handle:horizontal { width: 10px; margin: -5px 0; background: %7; border
 QProgressBar { border: 1px solid %3; background: %9; text-align: center; }
 QProgressBar::chunk { background: %7; }
 )");
-  return s.arg(QString::fromLatin1(p.Window), QString::fromLatin1(p.Panel),
-               QString::fromLatin1(p.Border), QString::fromLatin1(p.Text),
-               QString::fromLatin1(p.Button), QString::fromLatin1(p.ButtonHover),
-               QString::fromLatin1(p.Accent), QString::fromLatin1(p.AccentText),
-               QString::fromLatin1(p.Base))
+  return s
+      .arg(QString::fromLatin1(p.Window), QString::fromLatin1(p.Panel),
+           QString::fromLatin1(p.Border), QString::fromLatin1(p.Text),
+           QString::fromLatin1(p.Button), QString::fromLatin1(p.ButtonHover),
+           QString::fromLatin1(p.Accent), QString::fromLatin1(p.AccentText),
+           QString::fromLatin1(p.Base))
       .arg(QString::fromLatin1(p.Header));
 }
 
@@ -110,4 +118,6 @@ void TSkinChooser::SetSkinIndex(int AIndex) {
   FList->setCurrentRow(AIndex >= 0 && AIndex < kSkinCountUi ? AIndex : 0);
 }
 
-int TSkinChooser::SkinIndex() const { return std::max(0, FList->currentRow()); }
+int TSkinChooser::SkinIndex() const {
+  return std::max(0, FList->currentRow());
+}

@@ -11,8 +11,8 @@ int main(int argc, char **argv) {
   QApplication::setApplicationName(QString::fromUtf8(kAppTitle));
 
   TDesktopPlatform platform;
-  TForm1 Form1(platform, TAppPaths::FromEnvironment(
-                             QCoreApplication::applicationDirPath().toStdString()));
+  TForm1 Form1(platform,
+               TAppPaths::FromEnvironment(QCoreApplication::applicationDirPath().toStdString()));
   platform.SetParentWindow(&Form1);
 
   // Dialogs in creation order: About box, format chooser, options dialog, media

@@ -52,7 +52,9 @@ std::string TAppPaths::SettingsFileFor(bool AProgramDirWritable) const {
   return Join(dir, "system.ini");
 }
 
-std::string TAppPaths::DefaultOutputFolder() const { return Join(HomeDir, "Quorvel视频输出"); }
+std::string TAppPaths::DefaultOutputFolder() const {
+  return Join(HomeDir, "Quorvel视频输出");
+}
 
 std::string TAppPaths::DefaultSnapshotFolder() const {
   return Join(DefaultOutputFolder(), "快照");

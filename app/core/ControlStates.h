@@ -20,11 +20,11 @@ struct TControlStates {
 };
 
 enum class TListSituation {
-  StartUp,        // empty list
-  AfterAdd,       // a row was added
-  AfterRemove,    // a row was removed (ARowsRemain tells whether any is left)
+  StartUp,      // empty list
+  AfterAdd,     // a row was added
+  AfterRemove,  // a row was removed (ARowsRemain tells whether any is left)
   AfterClear,
-  RowSelected,    // a row was selected while the queue is not working
+  RowSelected,  // a row was selected while the queue is not working
   BatchRunning,
   Paused,
   Resumed,

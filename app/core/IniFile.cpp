@@ -88,8 +88,8 @@ bool Entry(std::string_view line, std::string_view &AKey, std::string_view &AVal
 }
 
 struct TLocation {
-  long Section = -1;  // line of the section header, -1 when absent
-  long Key = -1;      // line of the entry, -1 when absent
+  long Section = -1;    // line of the section header, -1 when absent
+  long Key = -1;        // line of the entry, -1 when absent
   long LastEntry = -1;  // last non-blank line inside the section
 };
 

@@ -24,8 +24,7 @@ class TIniFile {
   // Every other line of the file is kept as it was. The file is replaced atomically so
   // that a crash while writing cannot leave half a file behind. False when the file
   // cannot be written.
-  bool WriteString(const std::string &ASection, const std::string &AKey,
-                   const std::string &AValue);
+  bool WriteString(const std::string &ASection, const std::string &AKey, const std::string &AValue);
 
   // A file larger than this is not a settings file: reads give the default, and the
   // first write moves it aside (".bad") and starts afresh.

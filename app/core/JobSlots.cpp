@@ -2,7 +2,9 @@
 
 #include <utility>
 
-TJobSlots::TJobSlots() : IO1(kSlotCount), OO1(kSlotCount) { Reset(); }
+TJobSlots::TJobSlots() : IO1(kSlotCount), OO1(kSlotCount) {
+  Reset();
+}
 
 void TJobSlots::Reset() {
   for (TOutputOptions &o : OO1) o.SubtitleLanguage = kSlotFree;

@@ -16,11 +16,16 @@ bool UsableFolder(const std::string &AValue) {
     unsigned char c = static_cast<unsigned char>(AValue[i]);
     std::size_t extra = 0;
     if (c < 0x20 || c == 0x7F) return false;
-    if (c < 0x80) extra = 0;
-    else if (c >= 0xC2 && c <= 0xDF) extra = 1;
-    else if (c >= 0xE0 && c <= 0xEF) extra = 2;
-    else if (c >= 0xF0 && c <= 0xF4) extra = 3;
-    else return false;
+    if (c < 0x80)
+      extra = 0;
+    else if (c >= 0xC2 && c <= 0xDF)
+      extra = 1;
+    else if (c >= 0xE0 && c <= 0xEF)
+      extra = 2;
+    else if (c >= 0xF0 && c <= 0xF4)
+      extra = 3;
+    else
+      return false;
     if (i + extra >= AValue.size() && extra > 0) return false;
     for (std::size_t k = 1; k <= extra; ++k)
       if ((static_cast<unsigned char>(AValue[i + k]) & 0xC0) != 0x80) return false;

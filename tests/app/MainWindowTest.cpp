@@ -2,17 +2,17 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QHeaderView>
-#include <QStatusTipEvent>
-#include <QToolBar>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <filesystem>
 #include <memory>
@@ -87,8 +87,8 @@ TEST_F(MainWindowTest, FirstRunWritesDefaultsAndShowsThem) {
   EXPECT_EQ(f->windowTitle().toStdString(), kAppTitle);
   EXPECT_EQ(f->size(), QSize(874, 528));
   EXPECT_EQ(f->minimumSize(), f->maximumSize());  // not resizable
-  EXPECT_EQ(ReadFileBytes(ini),
-            "[OutPath]\nOutPath=" + defaultOut + "\n\n[SnapShot]\nPicture=BMP\n\n[Skin]\nSetSkin=0\n");
+  EXPECT_EQ(ReadFileBytes(ini), "[OutPath]\nOutPath=" + defaultOut +
+                                    "\n\n[SnapShot]\nPicture=BMP\n\n[Skin]\nSetSkin=0\n");
   EXPECT_TRUE(DirectoryExists(defaultOut));
   EXPECT_EQ(f->Edit1->text().toStdString(), defaultOut);
   EXPECT_EQ(f->FileOutPutPath, defaultOut);
@@ -114,16 +114,20 @@ TEST_F(MainWindowTest, StoredValuesRepairedOrUsed) {
   const struct {
     const char *Name;
     std::string File;
-    std::string Out;     // expected output folder
-    const char *Picture; // expected stored and checked type
+    std::string Out;      // expected output folder
+    const char *Picture;  // expected stored and checked type
     int Skin;
   } cases[] = {
-      {"Error everywhere", "[OutPath]\nOutPath=Error\n[SnapShot]\nPicture=Error\n[Skin]\nSetSkin=Error\n",
-       defaultOut, "BMP", 0},
+      {"Error everywhere",
+       "[OutPath]\nOutPath=Error\n[SnapShot]\nPicture=Error\n[Skin]\nSetSkin=Error\n", defaultOut,
+       "BMP", 0},
       {"empty values", "[OutPath]\nOutPath=\n[SnapShot]\nPicture=\n[Skin]\nSetSkin=\n", defaultOut,
        "BMP", 0},
-      {"unknown picture type", "[SnapShot]\nPicture=TIF\n[Skin]\nSetSkin=2\n", defaultOut, "BMP", 2},
-      {"good values", "[OutPath]\nOutPath=" + (dir / "mine/out") + "\n[SnapShot]\nPicture=PNG\n[Skin]\nSetSkin=5\n",
+      {"unknown picture type", "[SnapShot]\nPicture=TIF\n[Skin]\nSetSkin=2\n", defaultOut, "BMP",
+       2},
+      {"good values",
+       "[OutPath]\nOutPath=" + (dir / "mine/out") +
+           "\n[SnapShot]\nPicture=PNG\n[Skin]\nSetSkin=5\n",
        dir / "mine/out", "PNG", 5},
       {"wrong types", "[OutPath]\nOutPath=42\n[SnapShot]\nPicture=3.5\n[Skin]\nSetSkin=blue\n",
        defaultOut, "BMP", 0},
@@ -174,8 +178,8 @@ TEST_F(MainWindowTest, OutputFolderChoiceRefusedOnlyForDocumentsAndSettingsOnVis
     std::string Folder;
     bool Accepted;
   } cases[] = {
-      {"Windows 7", das, false},    {"Windows vista", das, false}, {"Windows Xp", das, true},
-      {"Linux 6.1.0", das, true},   {"Windows 7", plain, true},    {"Windows vista", plain, true},
+      {"Windows 7", das, false},  {"Windows vista", das, false}, {"Windows Xp", das, true},
+      {"Linux 6.1.0", das, true}, {"Windows 7", plain, true},    {"Windows vista", plain, true},
   };
   auto f = Open();
   for (const auto &c : cases) {
@@ -196,8 +200,9 @@ TEST_F(MainWindowTest, OutputFolderChoiceRefusedOnlyForDocumentsAndSettingsOnVis
       EXPECT_TRUE(platform.Messages.empty());
     } else {
       ASSERT_EQ(platform.Messages.size(), 1u);
-      EXPECT_EQ(platform.Messages[0].Text,
-                "提示信息，Win 7和Vista系统权限不允许设置该目录，请您更换一个其他目录存放输出的文件！");
+      EXPECT_EQ(
+          platform.Messages[0].Text,
+          "提示信息，Win 7和Vista系统权限不允许设置该目录，请您更换一个其他目录存放输出的文件！");
       EXPECT_EQ(platform.Messages[0].Caption, "提示");
       EXPECT_EQ(platform.Messages[0].Buttons, TMsgButtons::Ok);
     }
@@ -298,9 +303,9 @@ TEST_F(MainWindowTest, RemovingTheOnlyRowShowsPlaceholderAndDisablesListButtons)
   EXPECT_EQ(f->AdvListView1->rowCount(), 0);
   EXPECT_FALSE(f->ImagePlaceholder->isHidden());
   EXPECT_EQ(f->bsSkinSlider1->value(), 0);
-  for (QWidget *w : std::initializer_list<QWidget *>{f->Button10, f->Button11, f->btnClear,
-                                                     f->btnClear2, f->ToolButton3, f->btnRemove,
-                                                     f->btnRemove2})
+  for (QWidget *w :
+       std::initializer_list<QWidget *>{f->Button10, f->Button11, f->btnClear, f->btnClear2,
+                                        f->ToolButton3, f->btnRemove, f->btnRemove2})
     EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
   EXPECT_TRUE(f->ToolButtonAdd->isEnabled());
 }
@@ -318,9 +323,9 @@ TEST_F(MainWindowTest, ClearAfterRemovesFreesEverySlot) {
   EXPECT_EQ(f->Slots.Count(kSlotFree), kSlotCount);
   EXPECT_FALSE(f->ImagePlaceholder->isHidden());
   EXPECT_TRUE(f->ToolButtonAdd->isEnabled());
-  for (QWidget *w : std::initializer_list<QWidget *>{f->btnRemove, f->btnRemove2, f->btnClear,
-                                                     f->btnClear2, f->Button10, f->Button11,
-                                                     f->ToolButton3})
+  for (QWidget *w :
+       std::initializer_list<QWidget *>{f->btnRemove, f->btnRemove2, f->btnClear, f->btnClear2,
+                                        f->Button10, f->Button11, f->ToolButton3})
     EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
 }
 
@@ -331,22 +336,46 @@ TEST_F(MainWindowTest, ControlStatesAtStartUpAddAndSelection) {
     bool On;
   };
   auto check = [](std::initializer_list<Expect> list) {
-    for (const Expect &e : list) EXPECT_EQ(e.W->isEnabled(), e.On) << e.W->objectName().toStdString();
+    for (const Expect &e : list)
+      EXPECT_EQ(e.W->isEnabled(), e.On) << e.W->objectName().toStdString();
   };
-  check({{f->ToolButtonAdd, true}, {f->btnRemove, false}, {f->btnRemove2, true},
-         {f->btnClear, false}, {f->btnClear2, false}, {f->Button10, true}, {f->Button11, true},
-         {f->ToolButton3, false}, {f->btnPause, false}, {f->btnStop, false},
-         {f->suiButton3, true}, {f->cbExistingFile, true}, {f->ToolButton11, true},
-         {f->ToolButtonHelp, true}, {f->btnInfo, true}, {f->suiButton11, true},
+  check({{f->ToolButtonAdd, true},
+         {f->btnRemove, false},
+         {f->btnRemove2, true},
+         {f->btnClear, false},
+         {f->btnClear2, false},
+         {f->Button10, true},
+         {f->Button11, true},
+         {f->ToolButton3, false},
+         {f->btnPause, false},
+         {f->btnStop, false},
+         {f->suiButton3, true},
+         {f->cbExistingFile, true},
+         {f->ToolButton11, true},
+         {f->ToolButtonHelp, true},
+         {f->btnInfo, true},
+         {f->suiButton11, true},
          {f->cbCompletionAction, true}});
   AddRows(*f, {"A"});
-  check({{f->ToolButtonAdd, true}, {f->btnRemove, true}, {f->btnRemove2, true},
-         {f->btnClear, true}, {f->btnClear2, true}, {f->Button10, true}, {f->Button11, true},
-         {f->ToolButton3, true}, {f->btnPause, false}, {f->btnStop, false}});
+  check({{f->ToolButtonAdd, true},
+         {f->btnRemove, true},
+         {f->btnRemove2, true},
+         {f->btnClear, true},
+         {f->btnClear2, true},
+         {f->Button10, true},
+         {f->Button11, true},
+         {f->ToolButton3, true},
+         {f->btnPause, false},
+         {f->btnStop, false}});
   f->SetSituation(TListSituation::BatchRunning);
-  check({{f->ToolButtonAdd, false}, {f->btnRemove, false}, {f->btnClear2, false},
-         {f->ToolButton3, false}, {f->btnPause, true}, {f->btnStop, true},
-         {f->suiButton3, false}, {f->cbExistingFile, false}});
+  check({{f->ToolButtonAdd, false},
+         {f->btnRemove, false},
+         {f->btnClear2, false},
+         {f->ToolButton3, false},
+         {f->btnPause, true},
+         {f->btnStop, true},
+         {f->suiButton3, false},
+         {f->cbExistingFile, false}});
   f->SetSituation(TListSituation::BatchEnded);
   f->SetSituation(TListSituation::AfterRemove, true);
   f->AdvListView1->SelectRow(0);
@@ -432,10 +461,14 @@ TEST_F(MainWindowTest, ToolBarHintsReachTheStatusBar) {
     QToolButton *B;
     const char *Hint;
   } cases[] = {
-      {f->ToolButtonAdd, "添加要转换的视频音频文件"}, {f->btnRemove, "从列表中删除选中的文件"},
-      {f->btnClear, "清空转换列表"},                 {f->ToolButton3, "开始转换视频"},
-      {f->btnStop, "停止视频转换"},                   {f->ToolButton11, "更换软件外观皮肤"},
-      {f->ToolButtonHelp, "软件帮助"},                {f->btnPause, ""},
+      {f->ToolButtonAdd, "添加要转换的视频音频文件"},
+      {f->btnRemove, "从列表中删除选中的文件"},
+      {f->btnClear, "清空转换列表"},
+      {f->ToolButton3, "开始转换视频"},
+      {f->btnStop, "停止视频转换"},
+      {f->ToolButton11, "更换软件外观皮肤"},
+      {f->ToolButtonHelp, "软件帮助"},
+      {f->btnPause, ""},
   };
   for (const auto &c : cases) EXPECT_EQ(c.B->statusTip().toStdString(), c.Hint);
   QStatusTipEvent tip(f->btnStop->statusTip());

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -57,7 +56,8 @@ TEST(IniFile, DamagedFilesNeverBreakReadsOrWrites) {
       {"garbage around a good key", garbage + "\n[Skin]\nSetSkin=2\n" + garbage, "2"},
       {"huge line", hugeLine, "Error"},
       {"oversized file", std::string(TIniFile::kMaxFileBytes + 10, '['), "Error"},
-      {"NUL bytes in the value", std::string("[Skin]\nSetSkin=1\0\0x\n", 21), std::string("1\0\0x", 4)},
+      {"NUL bytes in the value", std::string("[Skin]\nSetSkin=1\0\0x\n", 21),
+       std::string("1\0\0x", 4)},
       {"unterminated section", "[Skin\nSetSkin=5\n", "Error"},
       {"byte order mark", "\xEF\xBB\xBF[Skin]\nSetSkin=5\n", "5"},
   };
@@ -96,8 +96,8 @@ TEST(IniFile, UnwritableFolderReportsFailureAndKeepsFile) {
   TTempDir dir;
   const std::string path = dir / "system.ini";
   WriteFileBytes(path, "[Skin]\nSetSkin=2\n");
-  std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_read |
-                                               std::filesystem::perms::owner_exec);
+  std::filesystem::permissions(
+      dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   TIniFile ini(path);
   EXPECT_FALSE(ini.WriteString("Skin", "SetSkin", "3"));
   EXPECT_EQ(ini.ReadString("Skin", "SetSkin", "Error"), "2");

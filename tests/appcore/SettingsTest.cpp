@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "AppPaths.h"
 #include "Settings.h"
 #include "TempDir.h"
-
-#include <unistd.h>
-
-#include <filesystem>
 
 namespace {
 
@@ -90,7 +89,7 @@ TEST(Settings, SnapshotPictureRepair) {
     const char *Value;  // nullptr: key missing
     const char *Type;
   } cases[] = {
-      {nullptr, "BMP"}, {"Error", "BMP"}, {"", "BMP"},   {"TIF", "BMP"},
+      {nullptr, "BMP"}, {"Error", "BMP"}, {"", "BMP"},    {"TIF", "BMP"},
       {"jpg", "BMP"},   {"JPG", "JPG"},   {"GIF", "GIF"}, {"PNG", "PNG"},
   };
   for (const auto &c : cases) {
@@ -136,8 +135,8 @@ TEST(AppPaths, SettingsBesideProgramUnlessFolderReadOnly) {
   EXPECT_EQ(p.SettingsFileFor(false), p.ConfigHome + "/Quorvel/system.ini");
   EXPECT_TRUE(DirectoryExists(p.ConfigHome + "/Quorvel"));
   if (::geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
-  std::filesystem::permissions(p.ProgramDir, std::filesystem::perms::owner_read |
-                                                 std::filesystem::perms::owner_exec);
+  std::filesystem::permissions(
+      p.ProgramDir, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   EXPECT_EQ(p.SettingsFile(), p.ConfigHome + "/Quorvel/system.ini");
   EXPECT_TRUE(DirectoryExists(p.ConfigHome + "/Quorvel"));
 }

@@ -17,7 +17,9 @@ std::string ToneWav() {
   const uint32_t rate = 8000, samples = 800;
   std::string pcm;
   for (uint32_t i = 0; i < samples; ++i)
-    PutLE(pcm, static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 2 * M_PI * 440 / rate))), 2);
+    PutLE(pcm,
+          static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 2 * M_PI * 440 / rate))),
+          2);
   std::string w = "RIFF";
   PutLE(w, 36 + static_cast<uint32_t>(pcm.size()), 4);
   w += "WAVEfmt ";

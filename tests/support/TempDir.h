@@ -12,7 +12,9 @@ class TTempDir {
 
   [[nodiscard]] const std::string &Path() const { return FPath; }
   // Path of a file or folder inside.
-  [[nodiscard]] std::string operator/(const std::string &AName) const { return FPath + "/" + AName; }
+  [[nodiscard]] std::string operator/(const std::string &AName) const {
+    return FPath + "/" + AName;
+  }
 
  private:
   std::string FPath;
