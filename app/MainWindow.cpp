@@ -156,7 +156,7 @@ void TForm1::BuildToolBar() {
   PopupHelp = new QMenu(this);
   HelpSystem = PopupHelp->addAction(QStringLiteral("帮助系统?"));
   HelpSystem->setShortcut(QKeySequence(Qt::Key_F1));
-  HelpSystem->setShortcutContext(Qt::ApplicationShortcut);
+  HelpSystem->setShortcutContext(Qt::WindowShortcut);
   addAction(HelpSystem);  // F1 works without opening the menu
   PopupHelp->addSeparator();
   HelpWebSite = PopupHelp->addAction(QStringLiteral("软件网站"));
@@ -199,7 +199,7 @@ void TForm1::BuildListPanel(QWidget *AParent) {
   connect(btnRemove2, &QPushButton::clicked, this, &TForm1::btnRemoveClick);
   connect(btnClear2, &QPushButton::clicked, this, &TForm1::btnClearClick);
   connect(AdvListView1, &QTableWidget::itemSelectionChanged, this, &TForm1::AdvListView1SelectItem);
-  connect(AdvListView1, &QTableWidget::clicked, this, [this] { AdvListView1Click(); });
+  AdvListView1->viewport()->installEventFilter(this);
   // "信息" and the double-click belong to the media information dialog.
 }
 
@@ -604,6 +604,13 @@ void TForm1::FormCloseQuery() {
   QueueDetachHandlers();
   QueueStopAndWait();
   LoggerDetachHandler();
+}
+
+bool TForm1::eventFilter(QObject *AWatched, QEvent *AEvent) {
+  // A click anywhere on the list, also below the last row.
+  if (AWatched == AdvListView1->viewport() && AEvent->type() == QEvent::MouseButtonRelease)
+    AdvListView1Click();
+  return QMainWindow::eventFilter(AWatched, AEvent);
 }
 
 void TForm1::closeEvent(QCloseEvent *AEvent) {

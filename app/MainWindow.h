@@ -181,6 +181,7 @@ class TForm1 : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent *AEvent) override;
   void showEvent(QShowEvent *AEvent) override;
+  bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
 
  private:
   void BuildToolBar();
