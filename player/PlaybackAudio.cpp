@@ -51,6 +51,7 @@ bool TPlayback::OpenAudioDevice() {
   FHwBufBytes = static_cast<int>(obtained.size);
   FCallbackBuf.assign(std::max<size_t>(obtained.size, 4096), 0);
   FRing.Configure(FBytesPerSec, static_cast<size_t>(FBytesPerSec / 4));
+  FAudioReady.store(true, std::memory_order_release);
   if (FAudioDev != 0) {
     ff::sdl.SDL_PauseAudioDevice(FAudioDev, 0);
   } else {
@@ -73,6 +74,8 @@ void TPlayback::AudioCallback(void *AOpaque, uint8_t *AStream, int ALength) {
   auto *self = static_cast<TPlayback *>(AOpaque);
   double now = TPlayerClock::Now();
   std::memset(AStream, 0, static_cast<size_t>(ALength));
+  // Until the output is set up (SDL may call before it says so) there is only silence.
+  if (!self->FAudioReady.load(std::memory_order_acquire)) return;
   if (self->FPaused || ALength <= 0) return;  // silence, and the clock stands still
   size_t want = std::min(static_cast<size_t>(ALength), self->FCallbackBuf.size());
   double endPts = NAN;

@@ -22,6 +22,15 @@ struct TDeliveryScope {
   int &Counter;
 };
 
+// The lock within AMs milliseconds, or an unowned lock. Polls instead of a timed lock:
+// the thread checker cannot follow timed locks.
+std::unique_lock<std::mutex> LockFor(std::mutex &AMutex, int AMs) {
+  std::unique_lock<std::mutex> lock(AMutex, std::defer_lock);
+  for (int i = 0; i <= AMs && !lock.try_lock(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return lock;
+}
+
 }  // namespace
 
 TFFPlayer::TFFPlayer() = default;
@@ -75,32 +84,32 @@ void TFFPlayer::Fail(const std::string &AMessage) {
 }
 
 bool TFFPlayer::Paused() const {
-  std::unique_lock<std::timed_mutex> lock(FDataLock);
+  std::unique_lock<std::mutex> lock(FDataLock);
   return !FPlayback || FPlayback->Paused();
 }
 
 bool TFFPlayer::Seeking() const {
-  std::unique_lock<std::timed_mutex> lock(FDataLock);
+  std::unique_lock<std::mutex> lock(FDataLock);
   return FPlayback && FPlayback->Seeking();
 }
 
 int TFFPlayer::AudioStreamIndex() const {
-  std::unique_lock<std::timed_mutex> lock(FDataLock);
+  std::unique_lock<std::mutex> lock(FDataLock);
   return FPlayback ? FPlayback->StreamIndex(TPlayback::kAudio) : -1;
 }
 
 int TFFPlayer::VideoStreamIndex() const {
-  std::unique_lock<std::timed_mutex> lock(FDataLock);
+  std::unique_lock<std::mutex> lock(FDataLock);
   return FPlayback ? FPlayback->StreamIndex(TPlayback::kVideo) : -1;
 }
 
 int TFFPlayer::SubtitleStreamIndex() const {
-  std::unique_lock<std::timed_mutex> lock(FDataLock);
+  std::unique_lock<std::mutex> lock(FDataLock);
   return FPlayback ? FPlayback->StreamIndex(TPlayback::kSubtitle) : -1;
 }
 
 int64_t TFFPlayer::Duration() const {
-  std::unique_lock<std::timed_mutex> lock(FDataLock);
+  std::unique_lock<std::mutex> lock(FDataLock);
   return FPlayback ? FPlayback->DurationUs() : -1;
 }
 
@@ -213,9 +222,16 @@ bool TFFPlayer::Open(const std::string &AFileName, IVideoSurface *ASurface, bool
     p.Hook = [this, hook](TPlayerBitmap &ABitmap, int64_t APts) { hook(this, ABitmap, APts); };
   }
 
+  // Playing from here on: the decoder may report the paused first picture at once.
+  FEvents.Clear();
+  FStateHandler = static_cast<bool>(OnState);
+  FEndRaised = false;
+  SetState(psPlay);
   auto playback = std::make_unique<TPlayback>(*this, std::move(p));
   std::string error;
   if (!playback->Open(error)) {
+    FEvents.Clear();
+    FPlayState = psStop;
     playback.reset();
     if (FSDLAudio) ff::sdl.SDL_QuitSubSystem(SDL_INIT_AUDIO);
     FSDLAudio = false;
@@ -227,9 +243,6 @@ bool TFFPlayer::Open(const std::string &AFileName, IVideoSurface *ASurface, bool
   FSurface = ASurface;
   FCurrentPTS = -1;
   FLastReported = kUnset;
-  FEndRaised = false;
-  FEvents.Clear();
-  FStateHandler = static_cast<bool>(OnState);
   FResetClaimed = false;
   FResetPending = false;
 
@@ -246,7 +259,7 @@ bool TFFPlayer::Open(const std::string &AFileName, IVideoSurface *ASurface, bool
   // 0 × 0 follows the surface's client size as it changes.
   playback->SetDrawSize(sw, sh);
   {
-    std::lock_guard<std::timed_mutex> lock(FDataLock);
+    std::lock_guard<std::mutex> lock(FDataLock);
     FPlayback = std::move(playback);
   }
   {
@@ -264,7 +277,7 @@ bool TFFPlayer::Open(const std::string &AFileName, IVideoSurface *ASurface, bool
       FEvents.Add(TPlayerEventQueue::ekEnd, 0);
       FEventThread.join();
     }
-    std::lock_guard<std::timed_mutex> lock(FDataLock);
+    std::lock_guard<std::mutex> lock(FDataLock);
     CloseStreamLocked();
     return false;
   }
@@ -279,7 +292,6 @@ void TFFPlayer::CloseStreamLocked() {
 }
 
 void TFFPlayer::PlayThread() {
-  SetState(psPlay);
   for (;;) {
     double remaining = 0.01;
     {
@@ -287,7 +299,7 @@ void TFFPlayer::PlayThread() {
       if (FQuit) break;
     }
     {
-      std::unique_lock<std::timed_mutex> lock(FDataLock);
+      std::unique_lock<std::mutex> lock(FDataLock);
       if (!FPlayback) break;  // closed by a Stop that gave up waiting
       try {
         remaining = FPlayback->Refresh();
@@ -300,7 +312,7 @@ void TFFPlayer::PlayThread() {
     FCmdCond.wait_for(lock, std::chrono::duration<double>(remaining), [this] { return FQuit; });
   }
   {
-    std::lock_guard<std::timed_mutex> lock(FDataLock);
+    std::lock_guard<std::mutex> lock(FDataLock);
     CloseStreamLocked();
   }
   if (!FResetClaimed.exchange(true)) FResetPending = true;
@@ -365,7 +377,7 @@ void TFFPlayer::Stop(bool AWaitForStop) {
   }
   if (running) {
     {
-      std::unique_lock<std::timed_mutex> lock(FDataLock, std::chrono::milliseconds(100));
+      std::unique_lock<std::mutex> lock = LockFor(FDataLock, 100);
       if (lock.owns_lock() && FPlayback) {
         if (FPlayback->Paused()) FPlayback->TogglePause();
         FPlayback->CancelStep();
@@ -385,7 +397,7 @@ void TFFPlayer::Stop(bool AWaitForStop) {
     }
     if (inMain) PumpMessages();
     // Still running: ask again, and in the end close the stream from here.
-    std::unique_lock<std::timed_mutex> lock(FDataLock, std::chrono::milliseconds(100));
+    std::unique_lock<std::mutex> lock = LockFor(FDataLock, 100);
     RequestQuit();
     ++tries;
     bool readEnded = lock.owns_lock() && FPlayback && FPlayback->ReadThreadEnded();
@@ -396,7 +408,7 @@ void TFFPlayer::Stop(bool AWaitForStop) {
 }
 
 void TFFPlayer::Pause() {
-  std::lock_guard<std::timed_mutex> lock(FDataLock);
+  std::lock_guard<std::mutex> lock(FDataLock);
   if (!FPlayback || FPlayback->Paused()) return;
   FPlayback->TogglePause();
   FPlayback->CancelStep();
@@ -404,7 +416,7 @@ void TFFPlayer::Pause() {
 }
 
 void TFFPlayer::Resume() {
-  std::lock_guard<std::timed_mutex> lock(FDataLock);
+  std::lock_guard<std::mutex> lock(FDataLock);
   if (!FPlayback || !FPlayback->Paused()) return;
   FPlayback->TogglePause();
   FPlayback->CancelStep();
@@ -412,7 +424,7 @@ void TFFPlayer::Resume() {
 }
 
 void TFFPlayer::TogglePause() {
-  std::lock_guard<std::timed_mutex> lock(FDataLock);
+  std::lock_guard<std::mutex> lock(FDataLock);
   if (!FPlayback) return;
   FPlayback->TogglePause();
   FPlayback->CancelStep();
@@ -420,7 +432,7 @@ void TFFPlayer::TogglePause() {
 }
 
 void TFFPlayer::StepToNextFrame() {
-  std::lock_guard<std::timed_mutex> lock(FDataLock);
+  std::lock_guard<std::mutex> lock(FDataLock);
   if (!FPlayback) return;
   bool first = !FStepping.exchange(true);
   FPlayback->StepToNextFrame();
@@ -429,13 +441,13 @@ void TFFPlayer::StepToNextFrame() {
 
 void TFFPlayer::ToggleAudioDisplay() {
   FShowAudio = static_cast<TShowAudio>((FShowAudio.load() + 1) % 3);
-  std::lock_guard<std::timed_mutex> lock(FDataLock);
+  std::lock_guard<std::mutex> lock(FDataLock);
   if (FPlayback) FPlayback->ClearDrawing();
 }
 
 void TFFPlayer::Seek(int64_t APTS, TSeekFlags ASeekFlags, bool AWaitForSeekEnd) {
   {
-    std::lock_guard<std::timed_mutex> lock(FDataLock);
+    std::lock_guard<std::mutex> lock(FDataLock);
     if (!FPlayback) return;
     int64_t target = APTS;
     if (!(ASeekFlags & sfByte)) {
@@ -453,7 +465,7 @@ void TFFPlayer::Seek(int64_t APTS, TSeekFlags ASeekFlags, bool AWaitForSeekEnd) 
 
 void TFFPlayer::Seek(double ADelta, TSeekFlags ASeekFlags, bool AWaitForSeekEnd) {
   {
-    std::lock_guard<std::timed_mutex> lock(FDataLock);
+    std::lock_guard<std::mutex> lock(FDataLock);
     if (!FPlayback) return;
     if ((ASeekFlags & sfByte) || FPlayback->SeekByBytes()) {
       int64_t pos = FPlayback->LastBytePos();
@@ -480,7 +492,7 @@ void TFFPlayer::Seek(double ADelta, TSeekFlags ASeekFlags, bool AWaitForSeekEnd)
 void TFFPlayer::WaitSeek() {
   for (int i = 0; i < 50; ++i) {
     {
-      std::lock_guard<std::timed_mutex> lock(FDataLock);
+      std::lock_guard<std::mutex> lock(FDataLock);
       if (!FPlayback || FPlayback->WaitSeekDone(100)) return;
     }
     if (IsMainThread()) PumpMessages();
@@ -490,7 +502,7 @@ void TFFPlayer::WaitSeek() {
 const TPlayerBitmap &TFFPlayer::CurrentFrame(int64_t *APTS) {
   int64_t pts = -1;
   {
-    std::lock_guard<std::timed_mutex> lock(FDataLock);
+    std::lock_guard<std::mutex> lock(FDataLock);
     if (FPlayback)
       FPlayback->GrabCurrentFrame(FCurrentFrame, pts);
     else

@@ -169,7 +169,7 @@ class TFFPlayer {
 
   // FDataLock serialises the play thread's work on the playback with the public
   // operations and with stopping. Guards FPlayback (the pointer and the object).
-  mutable std::timed_mutex FDataLock;
+  mutable std::mutex FDataLock;
   std::unique_ptr<TPlayback> FPlayback;
 
   // Play thread commands; guarded by FCmdLock.
