@@ -194,7 +194,7 @@ class TPlayback {
   uint32_t FAudioDev = 0;
   bool FSilentOutput = false;
   std::atomic<bool> FAudioReady{false};  // output fields below are set
-  std::thread FSilentThread;  // stands in for the device when there is none
+  std::thread FSilentThread;             // stands in for the device when there is none
   int FAudioRate = 0;
   int FAudioChannels = 0;
   int FBytesPerSec = 0;

@@ -46,17 +46,11 @@ TFFPlayer::~TFFPlayer() {
 }
 
 bool TFFPlayer::AVLibLoaded() const {
-  return FFLoader().Loaded(kPlayerLibraries);
+  return ::AVLibLoaded(kPlayerLibraries);
 }
 
 bool TFFPlayer::LoadAVLib(const std::string &ALibraryPath) {
-  if (AVLibLoaded()) return true;
-  FFLoader().SetLibraryPath(ALibraryPath);
-  if (!FFLoader().Load(kPlayerLibraries)) {
-    FLastErrMsg = FFLoader().LastErrMsg();
-    return false;
-  }
-  return true;
+  return ::LoadAVLib(kPlayerLibraries, ALibraryPath, FLastErrMsg);
 }
 
 void TFFPlayer::UnloadAVLib() {
