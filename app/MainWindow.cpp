@@ -642,4 +642,4 @@ void TForm1::Button31Click() {}
 void TForm1::PlayerStop() {}
 void TForm1::PlayerDetachHandlers() {}
 void TForm1::LoggerDetachHandler() {}
-void TForm1::Button7Click() {}
+void TForm1::Button7Click() { Profile.Reset(); }

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <string>
 
+#include "ConversionProfile.h"
 #include "core/AppPaths.h"
 #include "core/ControlStates.h"
 #include "core/IniFile.h"
@@ -28,6 +29,8 @@ class QToolBar;
 class QToolButton;
 class TAdvListView;
 class TForm4;
+class TForm7;
+class TForm8;
 class TSkinChooser;
 
 inline constexpr char kAppTitle[] = "Quorvel手机视频格式转换器";
@@ -48,6 +51,10 @@ class TForm1 : public QMainWindow {
 
   // The dialogs created after the main window at program entry.
   void SetAboutBox(TForm4 *AForm) { Form4 = AForm; }
+  void SetFormatDialogs(TForm7 *AChooser, TForm8 *AOptions) {
+    Form7 = AChooser;
+    Form8 = AOptions;
+  }
 
   // --- Start-up and settings ---
   void FormCreate();
@@ -114,7 +121,8 @@ class TForm1 : public QMainWindow {
   std::string T_Movie_PLayer_FileName;
   int FSkinIndex = 0;
   std::vector<TFileFilter> FFileFilters;
-  TJobSlots Slots;  // IO1 / OO1
+  TJobSlots Slots;             // IO1 / OO1
+  TConversionProfile Profile;  // the current conversion profile
 
   // Controls, reachable as on a designer form.
   QToolBar *ToolBar1 = nullptr;
@@ -177,6 +185,8 @@ class TForm1 : public QMainWindow {
 
   TSkinChooser *SkinChooser = nullptr;
   TForm4 *Form4 = nullptr;
+  TForm7 *Form7 = nullptr;  // format chooser
+  TForm8 *Form8 = nullptr;  // options dialog
 
  protected:
   void closeEvent(QCloseEvent *AEvent) override;

@@ -4,7 +4,10 @@
 
 #include "AboutBox.h"
 #include "DesktopPlatform.h"
+#include "FormatChooser.h"
 #include "MainWindow.h"
+#include "OptionsDialog.h"
+#include "PresetsLink.h"
 
 int main(int argc, char **argv) {
   QApplication app(argc, argv);
@@ -19,6 +22,10 @@ int main(int argc, char **argv) {
   // information dialog.
   TForm4 Form4(platform, &Form1);
   Form1.SetAboutBox(&Form4);
+  TPresetsLink presetsLink(Form1, platform);
+  TForm7 Form7(Form1.Profile, presetsLink, &Form1);
+  TForm8 Form8(Form1.Profile, presetsLink, &Form7, &Form1);
+  Form1.SetFormatDialogs(&Form7, &Form8);
 
   Form1.show();
   return app.exec();
