@@ -1,4 +1,5 @@
 #include "MainWindow.h"
+#include "QtMainThreadCaller.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -117,7 +118,9 @@ TForm1::TForm1(IPlatform &APlatform, const TAppPaths &APaths, QWidget *AParent)
   FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  ShutdownPreviewPlayer();
+}
 
 void TForm1::BuildToolBar() {
   ToolBar1 = new QToolBar(this);
@@ -258,7 +261,7 @@ void TForm1::BuildPreviewPanel(QWidget *AParent) {
   connect(JPEG1, &QAction::triggered, this, &TForm1::JPEG1Click);
   connect(GIF1, &QAction::triggered, this, &TForm1::GIF1Click);
   connect(PNG1, &QAction::triggered, this, &TForm1::PNG1Click);
-  // Play, pause, stop, mute, snapshot and the seek bar are driven by the preview player.
+  BuildPreviewPlayer();
 }
 
 void TForm1::BuildOptionsPanel(QWidget *AParent) {
@@ -638,8 +641,5 @@ void TForm1::QueueRemoveTaskOfRow(int) {}
 void TForm1::QueueClearTasks() {}
 void TForm1::QueueDetachHandlers() {}
 void TForm1::QueueStopAndWait() {}
-void TForm1::Button31Click() {}
-void TForm1::PlayerStop() {}
-void TForm1::PlayerDetachHandlers() {}
 void TForm1::LoggerDetachHandler() {}
 void TForm1::Button7Click() { Profile.Reset(); }

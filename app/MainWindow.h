@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <memory>
 #include <string>
 
 #include "ConversionProfile.h"
@@ -13,6 +14,7 @@
 #include "core/IniFile.h"
 #include "core/JobSlots.h"
 #include "core/Platform.h"
+#include "Player.h"
 
 class QAction;
 class QActionGroup;
@@ -32,6 +34,8 @@ class TForm4;
 class TForm7;
 class TForm8;
 class TSkinChooser;
+class TVideoSurfaceWidget;
+class TQtMainThreadCaller;
 
 inline constexpr char kAppTitle[] = "Quorvel手机视频格式转换器";
 
@@ -101,6 +105,26 @@ class TForm1 : public QMainWindow {
   void MenuItem1Click();  // open the snapshot folder
   void MenuItem2Click();  // choose the snapshot folder
   [[nodiscard]] std::string SnapshotFolder();
+
+  // --- Preview panel (MainWindowPreview.cpp) ---
+  void bsSkinButton13Click();  // play
+  void bsSkinButton14Click();  // pause
+  void bsSkinButton15Click();  // stop: reopen paused at the start
+  void bsSkinButton16Click();  // mute
+  void bsSkinButton20Click();  // unmute
+  void bsSkinButton22Click();  // snapshot
+  void bsSkinSlider1MouseDown();
+  void bsSkinSlider1MouseUp();
+  void FFPlayerFileOpen(int64_t ADuration, int AFrameWidth, int AFrameHeight, int &AScreenWidth,
+                        int &AScreenHeight);
+  void FFPlayerPosition(int64_t APTS);
+  void FFPlayerState(TPlayState AState);
+  // The file written by the last snapshot (empty when none was written).
+  [[nodiscard]] const std::string &LastSnapshotFile() const { return FLastSnapshot; }
+
+  TFFPlayer FFPlayer;
+  int64_t FDuration = 0;
+  TVideoSurfaceWidget *VideoSurface = nullptr;
 
   // --- Closing ---
   void FormCloseQuery();
@@ -212,6 +236,10 @@ class TForm1 : public QMainWindow {
   void Button31Click();  // open T_Movie_PLayer_FileName paused in the preview
   void PlayerStop();
   void PlayerDetachHandlers();
+  void BuildPreviewPlayer();
+  void ShutdownPreviewPlayer();
+  std::string FLastSnapshot;
+  std::unique_ptr<TQtMainThreadCaller> FMainThreadCaller;  // installed by this window
   // Where the logger joins the window.
   void LoggerDetachHandler();
   // Where the conversion profile joins the window.
