@@ -149,8 +149,12 @@ TEST_F(PreviewPanelTest, ASourcePlayedToItsEndWaitsAtItsBeginning) {
   form->bsSkinButton13->click();
   ASSERT_TRUE(WaitFor([&] { return Log().find("End") != std::string::npos; }, 4000ms)) << Log();
   EXPECT_TRUE(WaitFor(
-      [&] { return form->FFPlayer.Paused() && form->FFPlayer.CurrentPTS() < 100000; }, 2000ms));
-  EXPECT_LE(form->bsSkinSlider1->value(), 30);
+      [&] {
+        return form->FFPlayer.Paused() && form->FFPlayer.CurrentPTS() < 100000 &&
+               form->bsSkinSlider1->value() <= 30;
+      },
+      2000ms))
+      << form->FFPlayer.CurrentPTS() << " " << form->bsSkinSlider1->value();
 }
 
 TEST_F(PreviewPanelTest, StopReopensPausedAndMuteSwapsTheButtons) {
