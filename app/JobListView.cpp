@@ -81,6 +81,13 @@ QString TAdvListView::ProgressText(int ARow) const {
   return Cell(ARow, colProgress);
 }
 
+void TAdvListView::DeleteRow(int ARow) {
+  if (ARow < 0 || ARow >= rowCount()) return;
+  clearSelection();
+  setCurrentIndex(QModelIndex());
+  removeRow(ARow);
+}
+
 void TAdvListView::ExchangeRows(int A, int B) {
   if (A < 0 || B < 0 || A >= rowCount() || B >= rowCount() || A == B) return;
   for (int c = 0; c < kColumnCount; ++c) {

@@ -35,6 +35,8 @@ class TAdvListView : public QTableWidget {
   [[nodiscard]] int Progress(int ARow) const;
   [[nodiscard]] QString ProgressText(int ARow) const;
 
+  // Deletes the row. The selection goes with it: no neighbour is selected in its place.
+  void DeleteRow(int ARow);
   // Exchanges the contents (caption, every sub-item and the progress) of two rows.
   void ExchangeRows(int A, int B);
   // Caption of row k := k+1.

@@ -483,7 +483,7 @@ void TForm1::btnRemoveClick() {
     return;
   }
   if (AdvListView1->State(i) == QString::fromUtf8(kStateReady)) QueueRemoveTaskOfRow(i);
-  AdvListView1->removeRow(i);
+  AdvListView1->DeleteRow(i);
   Slots.Remove(i);
   AdvListView1->Renumber();
   T_Down_UP_Move = false;

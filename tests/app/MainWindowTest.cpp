@@ -250,6 +250,7 @@ TEST_F(MainWindowTest, RemoveMiddleRowKeepsRowsAndSlotsInStep) {
   f->AdvListView1->SelectRow(1);
   f->btnRemoveClick();
   EXPECT_EQ(Rows(*f), "1 A|2 C");
+  EXPECT_EQ(f->AdvListView1->SelectedRow(), -1);  // the selection went with the row
   EXPECT_EQ(SlotNames(*f, 2), "AC");
   EXPECT_EQ(f->Slots.Marker(kSlotCount - 1), kSlotDeleted);
   EXPECT_TRUE(f->Slots.InvariantHolds(2));
