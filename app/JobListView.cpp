@@ -128,6 +128,11 @@ void TProgressDelegate::paint(QPainter *APainter, const QStyleOptionViewItem &AO
   bar.state = QStyle::State_Enabled | QStyle::State_Horizontal;
   bar.direction = AOption.direction;
   bar.fontMetrics = AOption.fontMetrics;
+  // The bar's text takes the list's text colour, so it stays readable on every skin.
+  bar.palette = AOption.palette;
+  const QColor text = AOption.palette.color(QPalette::Text);
+  bar.palette.setColor(QPalette::WindowText, text);
+  bar.palette.setColor(QPalette::HighlightedText, text);
   bar.minimum = 0;
   bar.maximum = 100;
   bar.textVisible = true;
