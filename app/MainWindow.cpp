@@ -24,6 +24,7 @@
 #include "AboutBox.h"
 #include "JobListView.h"
 #include "Skins.h"
+#include "ToolIcons.h"
 #include "core/FileFilters.h"
 #include "core/Settings.h"
 
@@ -62,12 +63,12 @@ QPixmap PlaceholderPicture(QSize ASize) {
   return pm;
 }
 
-QToolButton *LargeButton(QToolBar *ABar, const QString &AText, QStyle::StandardPixmap AIcon,
-                         const char *AName, const QString &AHint) {
+QToolButton *LargeButton(QToolBar *ABar, const QString &AText, TToolIcon AIcon, const char *AName,
+                         const QString &AHint) {
   auto *b = new QToolButton(ABar);
   b->setObjectName(QString::fromLatin1(AName));
   b->setText(AText);
-  b->setIcon(ABar->style()->standardIcon(AIcon));
+  b->setIcon(ToolIcon(AIcon));
   b->setIconSize(QSize(40, 40));
   b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   b->setFixedSize(70, 80);
@@ -128,11 +129,14 @@ void TForm1::BuildToolBar() {
   ToolBar1->setMovable(false);
   ToolBar1->setFloatable(false);
   ToolBar1->setFixedHeight(90);
+  // The bar hands its own sizes to the buttons placed on it.
+  ToolBar1->setIconSize(QSize(40, 40));
+  ToolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
   addToolBar(Qt::TopToolBarArea, ToolBar1);
 
-  ToolButtonAdd = LargeButton(ToolBar1, QStringLiteral("添加"), QStyle::SP_FileDialogNewFolder,
-                              "ToolButtonAdd", QStringLiteral("添加要转换的视频音频文件"));
+  ToolButtonAdd = LargeButton(ToolBar1, QStringLiteral("添加"), TToolIcon::Add, "ToolButtonAdd",
+                              QStringLiteral("添加要转换的视频音频文件"));
   PopupAdd = new QMenu(this);
   AddOneFile = PopupAdd->addAction(QStringLiteral("添加一个文件"));
   AddSeveralFiles = PopupAdd->addAction(QStringLiteral("添加多个文件"));
@@ -140,22 +144,21 @@ void TForm1::BuildToolBar() {
   ToolButtonAdd->setMenu(PopupAdd);
   ToolButtonAdd->setPopupMode(QToolButton::InstantPopup);
 
-  btnRemove = LargeButton(ToolBar1, QStringLiteral("删除"), QStyle::SP_TrashIcon, "btnRemove",
+  btnRemove = LargeButton(ToolBar1, QStringLiteral("删除"), TToolIcon::Remove, "btnRemove",
                           QStringLiteral("从列表中删除选中的文件"));
-  btnClear = LargeButton(ToolBar1, QStringLiteral("清空"), QStyle::SP_DialogResetButton, "btnClear",
+  btnClear = LargeButton(ToolBar1, QStringLiteral("清空"), TToolIcon::Clear, "btnClear",
                          QStringLiteral("清空转换列表"));
   ToolBar1->addSeparator();
-  ToolButton3 = LargeButton(ToolBar1, QStringLiteral("开始"), QStyle::SP_MediaPlay, "ToolButton3",
+  ToolButton3 = LargeButton(ToolBar1, QStringLiteral("开始"), TToolIcon::Start, "ToolButton3",
                             QStringLiteral("开始转换视频"));
-  btnPause =
-      LargeButton(ToolBar1, QStringLiteral("暂停"), QStyle::SP_MediaPause, "btnPause", QString());
-  btnStop = LargeButton(ToolBar1, QStringLiteral("停止"), QStyle::SP_MediaStop, "btnStop",
+  btnPause = LargeButton(ToolBar1, QStringLiteral("暂停"), TToolIcon::Pause, "btnPause", QString());
+  btnStop = LargeButton(ToolBar1, QStringLiteral("停止"), TToolIcon::Stop, "btnStop",
                         QStringLiteral("停止视频转换"));
   ToolBar1->addSeparator();
-  ToolButton11 = LargeButton(ToolBar1, QStringLiteral("皮肤"), QStyle::SP_DesktopIcon,
-                             "ToolButton11", QStringLiteral("更换软件外观皮肤"));
-  ToolButtonHelp = LargeButton(ToolBar1, QStringLiteral("帮助"), QStyle::SP_DialogHelpButton,
-                               "ToolButtonHelp", QStringLiteral("软件帮助"));
+  ToolButton11 = LargeButton(ToolBar1, QStringLiteral("皮肤"), TToolIcon::Skin, "ToolButton11",
+                             QStringLiteral("更换软件外观皮肤"));
+  ToolButtonHelp = LargeButton(ToolBar1, QStringLiteral("帮助"), TToolIcon::Help, "ToolButtonHelp",
+                               QStringLiteral("软件帮助"));
   PopupHelp = new QMenu(this);
   HelpSystem = PopupHelp->addAction(QStringLiteral("帮助系统?"));
   HelpSystem->setShortcut(QKeySequence(Qt::Key_F1));

@@ -122,7 +122,8 @@ TLocation Locate(const std::vector<std::string> &ALines, const std::string &ASec
 }
 
 bool WriteAll(const std::string &APath, const std::vector<std::string> &ALines) {
-  std::string tmp = APath + ".tmp";
+  // A name of this process's own, so two running copies never share a half-written file.
+  std::string tmp = APath + ".tmp." + std::to_string(::getpid());
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   std::string data;
