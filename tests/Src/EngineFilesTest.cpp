@@ -184,3 +184,78 @@ TEST_F(EngineFiles, RunSetUpErrorsEndTheRunWithTheirMessages) {
   (void)e.StartConvert(false);
   EXPECT_EQ(e.FatalMessage(), "Output file #0 does not contain any stream");
 }
+
+TEST_F(EngineFiles, RawInputsTakeSizeRateAndFormatAsDemuxerOptions) {
+  const std::string yuv = qvtest::FixtureDir() + "/raw.yuv";
+  {
+    std::vector<char> frame(32 * 16 * 3 / 2, 16);
+    FILE *f = std::fopen(yuv.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    for (int i = 0; i < 10; ++i) std::fwrite(frame.data(), 1, frame.size(), f);
+    std::fclose(f);
+  }
+  TCustomFFmpeg &e = *FEngine;
+  e.SetOption("f", "rawvideo");
+  e.SetOption("s", "32x16");
+  e.SetOption("pix_fmt", "gray");
+  e.SetOption("r", "10");
+  ASSERT_TRUE(e.OpenInputFile(yuv)) << e.LastErrMsg();
+  EXPECT_EQ(e.Fframe_width, 32);
+  EXPECT_EQ(e.Fframe_height, 16);
+  EXPECT_EQ(e.Fframe_pix_fmt, AV_PIX_FMT_GRAY8);
+  EXPECT_EQ(e.Fframe_rate.num, 10);
+
+  const std::string pcm = qvtest::FixtureDir() + "/raw.pcm";
+  {
+    std::vector<char> samples(8000 * 2, 0);
+    FILE *f = std::fopen(pcm.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(samples.data(), 1, samples.size(), f);
+    std::fclose(f);
+  }
+  TCustomFFmpeg a(20);
+  a.SetOption("f", "s16le");
+  a.SetOption("ar", "8000");
+  a.SetOption("ac", "1");
+  ASSERT_TRUE(a.OpenInputFile(pcm)) << a.LastErrMsg();
+  EXPECT_EQ(a.Faudio_sample_rate, 8000);
+  EXPECT_EQ(a.Faudio_channels, 1);
+}
+
+TEST_F(EngineFiles, TimeStampJumpsInTransportStreamsAreCorrected) {
+  // Two transport streams back to back: the second one's times jump back to the start.
+  const std::string one = qvtest::Fixture(qvtest::TFixture::MpegTs);
+  const std::string two = qvtest::FixtureDir() + "/twice.ts";
+  {
+    FILE *in = std::fopen(one.c_str(), "rb");
+    FILE *out = std::fopen(two.c_str(), "wb");
+    ASSERT_TRUE(in && out);
+    std::vector<char> data(1 << 20);
+    const size_t n = std::fread(data.data(), 1, data.size(), in);
+    std::fwrite(data.data(), 1, n, out);
+    std::fwrite(data.data(), 1, n, out);
+    std::fclose(in);
+    std::fclose(out);
+  }
+  const double single = enginetest::Summarize(one).Streams[0].LastEnd -
+                        enginetest::Summarize(one).Streams[0].FirstPts;
+  TCustomFFmpeg &e = *FEngine;
+  e.SetOption("v", "3");
+  ASSERT_TRUE(e.OpenInputFile(two));
+  e.SetOption("vcodec", "copy");
+  e.SetOption("an", "");
+  const std::string out = OutPath("jump.mkv");
+  ASSERT_EQ(e.OpenOutputFile(out), 1);
+  (void)e.StartConvert(false);
+  ASSERT_FALSE(e.FatalException()) << e.FatalMessage();
+  const enginetest::TFileSummary s = enginetest::Summarize(out);
+  ASSERT_EQ(s.Streams.size(), 1u);
+  EXPECT_NEAR(s.Streams[0].LastEnd - s.Streams[0].FirstPts, 2 * single, 0.1);
+  bool logged = false;
+  {
+    std::lock_guard<std::mutex> g(FLogLock);
+    for (const auto &l : FLog)
+      logged = logged || l.second.rfind("timestamp discontinuity ", 0) == 0;
+  }
+  EXPECT_TRUE(logged);
+}
