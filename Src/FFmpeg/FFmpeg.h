@@ -131,12 +131,16 @@ class TConvertThread {
   ~TConvertThread();
   void Resume();
   void Join();
-  [[nodiscard]] bool Started() const { return FThread.joinable(); }
+  [[nodiscard]] bool Started() const { return FStarted; }
+  // True when called from the worker itself (e.g. inside the terminate notification).
+  [[nodiscard]] bool IsCurrent() const { return FId == std::this_thread::get_id(); }
 
  private:
   TCustomFFmpeg *FEngine;
   std::thread FThread;
-  std::mutex FLock;  // guards FThread creation
+  std::mutex FLock;  // guards FThread
+  std::atomic<bool> FStarted{false};
+  std::atomic<std::thread::id> FId{};
 };
 
 class TCustomFFmpeg {

@@ -28,11 +28,15 @@ TConvertThread::~TConvertThread() {
 
 void TConvertThread::Resume() {
   std::lock_guard<std::mutex> g(FLock);
-  if (FThread.joinable()) {
+  if (FStarted) {
     FEngine->Resume();
     return;
   }
-  FThread = std::thread([e = FEngine] { e->Run(); });
+  FThread = std::thread([this] {
+    FId = std::this_thread::get_id();
+    FEngine->Run();
+  });
+  FStarted = true;
 }
 
 void TConvertThread::Join() {
@@ -169,7 +173,8 @@ void TCustomFFmpeg::Stop(bool AWaitFor) {
   }
   FStateCond.notify_all();
   if (t && !t->Started()) t->Resume();
-  if (!AWaitFor) return;
+  // The worker cannot wait for itself (a stop from inside its own notification).
+  if (!AWaitFor || (FThreadObj && FThreadObj->IsCurrent())) return;
   if (FThreadObj && FThreadObj->Started()) {
     std::unique_lock<std::mutex> g(FStateLock);
     // In the main thread, serve the calls a worker may be waiting on meanwhile.

@@ -186,3 +186,20 @@ TEST_F(EngineRunControl, AFailedRunLeavesNoEmptyOutputBehind) {
   EXPECT_EQ(FTerminations.load(), 1);
   EXPECT_EQ(FileSize(out), -1);
 }
+
+TEST_F(EngineRunControl, StoppingFromInsideTheNotificationDoesNotWaitForItself) {
+  PrepareCopy("inside.mkv", 1.0, false);
+  FEngine->OnTerminate = [this](TCustomFFmpeg *AEngine) {
+    AEngine->EndTask(true);
+    AEngine->Stop(true);
+    ++FTerminations;
+  };
+  TConvertThread *t = FEngine->StartConvert(true);
+  ASSERT_NE(t, nullptr);
+  t->Resume();
+  t->Resume();  // a second resume starts nothing new
+  ASSERT_TRUE(WaitFor([this] { return FTerminations.load() == 1; }));
+  FEngine->Stop(true);
+  EXPECT_TRUE(FEngine->Finished());
+  EXPECT_EQ(FTerminations.load(), 1);
+}
