@@ -419,6 +419,16 @@ int TCustomFFmpeg::OpenOutputFile(const std::string &AFileName, bool AJoin) {
   if ((of->flags & AVFMT_NEEDNUMBER) && !ff::format.av_filename_number_test(AFileName.c_str()))
     return fail(ErrorToStr(AFileName, -33));
   if (!(of->flags & AVFMT_NOFILE)) {
+    // Opening for writing truncates: never let an output overwrite one of the inputs.
+    struct stat outStat {};
+    if (::stat(AFileName.c_str(), &outStat) == 0)
+      for (int i = 0; i < Fnb_input_files; ++i) {
+        struct stat inStat {};
+        const char *url = Finput_files[i].ctx->url;
+        if (url && ::stat(url, &inStat) == 0 && inStat.st_dev == outStat.st_dev &&
+            inStat.st_ino == outStat.st_ino)
+          return fail(Format("%s: the output file is input file #%d", AFileName.c_str(), i));
+      }
     int ret =
         ff::format.avio_open2(&out->ctx->pb, AFileName.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr);
     if (ret < 0) return fail(ErrorToStr(AFileName, ret));

@@ -259,3 +259,23 @@ TEST_F(EngineFiles, TimeStampJumpsInTransportStreamsAreCorrected) {
   }
   EXPECT_TRUE(logged);
 }
+
+TEST_F(EngineFiles, AnOutputNeverOverwritesAnInput) {
+  const std::string in = qvtest::FixtureDir() + "/precious.mkv";
+  {
+    qvtest::TClipSpec spec;
+    spec.Container = "matroska";
+    spec.Extension = "mkv";
+    qvtest::WriteClip(spec, in);
+  }
+  const enginetest::TFileSummary before = enginetest::Summarize(in);
+  TCustomFFmpeg &e = *FEngine;
+  ASSERT_TRUE(e.OpenInputFile(in));
+  e.SetOption("vcodec", "copy");
+  e.SetOption("acodec", "copy");
+  EXPECT_EQ(e.OpenOutputFile(qvtest::FixtureDir() + "/./precious.mkv"), -1);
+  EXPECT_EQ(e.LastErrMsg(),
+            qvtest::FixtureDir() + "/./precious.mkv: the output file is input file #0");
+  EXPECT_EQ(e.nb_output_files(), 0);
+  EXPECT_EQ(enginetest::Summarize(in).Streams[0].Packets, before.Streams[0].Packets);
+}
