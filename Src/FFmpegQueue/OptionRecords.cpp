@@ -1,5 +1,9 @@
 #include "OptionRecords.h"
 
-void InitInputOptions(TInputOptions &AOptions) { AOptions = TInputOptions{}; }
+void InitInputOptions(TInputOptions &AOptions) {
+  AOptions = TInputOptions{};
+}
 
-void InitOutputOptions(TOutputOptions &AOptions) { AOptions = TOutputOptions{}; }
+void InitOutputOptions(TOutputOptions &AOptions) {
+  AOptions = TOutputOptions{};
+}
