@@ -208,18 +208,15 @@ TCustomFFmpegQueue::~TCustomFFmpegQueue() {
 }
 
 bool TCustomFFmpegQueue::AVLibLoaded() const {
-  return FFLoader().Loaded(kQueueLibraries);
+  return ::AVLibLoaded(kQueueLibraries);
 }
 
 bool TCustomFFmpegQueue::LoadAVLib(const std::string &APath) {
-  FFLoader().SetLibraryPath(APath);
-  if (FFLoader().Load(kQueueLibraries)) return true;
-  FLastErrMsg = FFLoader().LastErrMsg();
-  return false;
+  return ::LoadAVLib(kQueueLibraries, APath, FLastErrMsg);
 }
 
 void TCustomFFmpegQueue::UnloadAVLib() {
-  FFLoader().Unload(kQueueLibraries);
+  ::UnloadAVLib(kQueueLibraries);
 }
 
 void TCustomFFmpegQueue::CheckNotWorking(const std::string &AOperation) const {

@@ -27,3 +27,23 @@ class TBorrowedContextProbe final : public TQueueProbe {
  private:
   AVFormatContext *FHandle = nullptr;
 };
+
+// A probe class of a higher layer (one with SetFileHandle and FileHandle, such as the
+// media probe) made usable by the queue: TFFmpegQueue queue(QueueProbeFactory<TAVProbe>());
+template <class TProbe>
+class TQueueProbeOf final : public TProbe, public TQueueProbe {
+ public:
+  void SetFileHandle(AVFormatContext *AValue) override { TProbe::SetFileHandle(AValue); }
+  [[nodiscard]] AVFormatContext *FileHandle() const override { return TProbe::FileHandle(); }
+};
+
+template <class TProbe>
+[[nodiscard]] TQueueProbeFactory QueueProbeFactory() {
+  return [] { return std::make_unique<TQueueProbeOf<TProbe>>(); };
+}
+
+// The probe behind a queue probe made by QueueProbeFactory<TProbe> (nullptr otherwise).
+template <class TProbe>
+[[nodiscard]] TProbe *ProbeAs(TQueueProbe *AProbe) {
+  return dynamic_cast<TProbe *>(AProbe);
+}

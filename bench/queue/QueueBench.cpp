@@ -70,8 +70,10 @@ TTimes RunQueue(const std::string &AInput, int ATasks, int AThreads, const std::
   std::atomic<int> reports{0};
   queue.OnProgress = [&](TCustomFFmpegQueue *, TProgressInfo *) { ++reports; };
   queue.OnTerminate = [&](TCustomFFmpegQueue *, const TTerminateInfo &AInfo) {
-    if (AInfo.TaskIndex == -1) ended = true;
-    else if (AInfo.Exception) std::fprintf(stderr, "task %d: %s\n", AInfo.TaskIndex, AInfo.ExceptionMsg.c_str());
+    if (AInfo.TaskIndex == -1)
+      ended = true;
+    else if (AInfo.Exception)
+      std::fprintf(stderr, "task %d: %s\n", AInfo.TaskIndex, AInfo.ExceptionMsg.c_str());
   };
   for (int i = 0; i < ATasks; ++i) {
     if (queue.AddTask(AInput, "") != i ||
@@ -117,8 +119,8 @@ TTimes RunTool(const std::string &AInput, int ATasks, const std::string &AOption
   return Measure(RUSAGE_CHILDREN, [&] {
     for (int i = 0; i < ATasks; ++i) {
       const std::string cmd = "ffmpeg -nostdin -loglevel error -y -i '" + AInput + "'" +
-                              ToolArguments(AOptions) + " '" + AOutDir + "/t" +
-                              std::to_string(i) + "." + gExt + "'";
+                              ToolArguments(AOptions) + " '" + AOutDir + "/t" + std::to_string(i) +
+                              "." + gExt + "'";
       if (std::system(cmd.c_str()) != 0) std::exit(1);
     }
   });
@@ -154,9 +156,10 @@ int main(int argc, char **argv) {
   Print("queue, 1 thread", one, engine);
   Print("queue, 2 threads", two, engine);
   Print("ffmpeg tool", tool, engine);
-  std::printf("queue(1) / engine wall: %.3f\nqueue(2) / queue(1) wall: %.3f\n"
-              "queue(2) cpu/wall: %.2f\nqueue(1) / ffmpeg tool wall: %.3f\n",
-              one.WallSec / engine.WallSec, two.WallSec / one.WallSec,
-              two.CpuSec / two.WallSec, one.WallSec / tool.WallSec);
+  std::printf(
+      "queue(1) / engine wall: %.3f\nqueue(2) / queue(1) wall: %.3f\n"
+      "queue(2) cpu/wall: %.2f\nqueue(1) / ffmpeg tool wall: %.3f\n",
+      one.WallSec / engine.WallSec, two.WallSec / one.WallSec, two.CpuSec / two.WallSec,
+      one.WallSec / tool.WallSec);
   return 0;
 }

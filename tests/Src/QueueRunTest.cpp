@@ -240,6 +240,22 @@ TEST_F(QueueRun, FailedTaskReportsAndTheBatchGoesOn) {
   EXPECT_TRUE(items[1].Finished);
 }
 
+TEST_F(QueueRun, DestroyingARunningQueueWaitsForItsTasks) {
+  std::atomic<int> notified{0};
+  {
+    TFFmpegQueue queue;
+    const std::string clip = ShortClip(2.0);
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_EQ(queue.AddTask(clip, "re=1"), i);
+      ASSERT_TRUE(queue.SetOutputFile(i, Output(i), "acodec=copy\nvcodec=copy"));
+    }
+    queue.OnTerminate = [&](TCustomFFmpegQueue *, const TTerminateInfo &) { ++notified; };
+    queue.Start(2);
+    std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_EQ(notified.load(), 0);  // handlers are not called from a queue being destroyed
+}
+
 TEST_F(QueueRun, EmptyListEndsTheBatchAtOnce) {
   for (const int threads : {0, 3}) {
     TFFmpegQueue queue;

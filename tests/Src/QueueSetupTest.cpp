@@ -170,6 +170,34 @@ TEST_F(QueueSetup, ListOperationsKeepIndexesAndProbes) {
   EXPECT_EQ(Queue.TasksCount(), 0);
 }
 
+// Stands in for the media probe: borrows containers and counts what it is given.
+class TFakeProbe {
+ public:
+  virtual ~TFakeProbe() = default;
+  virtual void SetFileHandle(AVFormatContext *AValue) {
+    FHandle = AValue;
+    ++Calls;
+  }
+  [[nodiscard]] AVFormatContext *FileHandle() const { return FHandle; }
+  int Calls = 0;
+
+ private:
+  AVFormatContext *FHandle = nullptr;
+};
+
+TEST_F(QueueSetup, TasksProbeTheirInputsWithTheProbeGiven) {
+  TFFmpegQueue queue(QueueProbeFactory<TFakeProbe>());
+  ASSERT_NE(ProbeAs<TFakeProbe>(queue.AVProbe()), nullptr);
+  ASSERT_EQ(queue.AddTask(Clip, ""), 0);
+  ASSERT_TRUE(queue.AddInputFile(0, Clip, ""));
+  for (int i = 0; i < 2; ++i) {
+    auto *probe = ProbeAs<TFakeProbe>(queue.Task(0)->ExistingAVProbe(i));
+    ASSERT_NE(probe, nullptr);
+    EXPECT_EQ(probe->FileHandle(), queue.InputFileContext(0, i));
+    EXPECT_EQ(probe->Calls, 1);
+  }
+}
+
 TEST(QueueLibraries, LoadsTheQueueSetFromThePathGiven) {
   TFFmpegQueue queue;
   ASSERT_TRUE(queue.LoadAVLib(FFLoader().LibraryPath()));
