@@ -1,6 +1,10 @@
 // Running a batch: direct and thread mode, the launch of further tasks, stopping, and
 // the terminate notifications.
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -254,6 +258,36 @@ TEST_F(QueueRun, DestroyingARunningQueueWaitsForItsTasks) {
     std::this_thread::sleep_for(100ms);
   }
   EXPECT_EQ(notified.load(), 0);  // handlers are not called from a queue being destroyed
+}
+
+TEST_F(QueueRun, WorkersRunAtTheQueuesPriority) {
+  const int callerNice = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+  const struct {
+    TThreadPriority priority;
+    int policy;
+    int nice;
+  } cases[] = {{tpLowest, SCHED_OTHER, 10}, {tpIdle, SCHED_IDLE, 19}, {tpNormal, SCHED_OTHER, 0}};
+  const std::string clip = ShortClip(0.5);
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.priority);
+    TFFmpegQueue queue;
+    TTerminateLog log;
+    log.Attach(queue);
+    ASSERT_EQ(queue.AddTask(clip, ""), 0);
+    ASSERT_TRUE(queue.SetOutputFile(0, Output(c.priority), "acodec=copy\nvcodec=copy"));
+    queue.SetThreadPriority(c.priority);
+    queue.TriggerEventInMainThread = false;  // the handler runs in the worker
+    std::atomic<int> policy{-1}, nice{-100};
+    queue.OnProgress = [&](TCustomFFmpegQueue *, TProgressInfo *) {
+      policy = sched_getscheduler(0);
+      nice = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+    };
+    queue.Start(1);
+    ASSERT_TRUE(log.WaitForBatchEnd());
+    EXPECT_EQ(policy.load(), c.policy);
+    EXPECT_EQ(nice.load(), c.nice);
+  }
+  EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))), callerNice);
 }
 
 TEST_F(QueueRun, EmptyListEndsTheBatchAtOnce) {
