@@ -35,8 +35,9 @@ struct TPlayerBitmap {
   }
 };
 
-// The host's drawing area. Present and Clear are called from the player's display
-// thread; an implementation copies what it needs and schedules its own repaint.
+// The host's drawing area. Present and Clear come from the player's threads (display
+// thread, or the caller's for a cleared display); an implementation copies what it
+// needs and schedules its own repaint.
 class IVideoSurface {
  public:
   virtual ~IVideoSurface() = default;

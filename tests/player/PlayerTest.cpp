@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -416,4 +418,65 @@ TEST_F(PlayerTest, RepeatedOpenSeekStopCyclesStayClean) {
   }
   player.Stop(true);
   EXPECT_GE(std::count(rec.States.begin(), rec.States.end(), psStop), 90);
+}
+
+namespace {
+// Counts what the player draws and how bright it is.
+struct TRecordingSurface : IVideoSurface {
+  std::mutex Lock;
+  int Presents = 0, Clears = 0;
+  long LitPixels = 0;
+  void ClientSize(int &AWidth, int &AHeight) override {
+    AWidth = 200;
+    AHeight = 100;
+  }
+  void Present(const TPlayerBitmap &APicture) override {
+    long lit = 0;
+    for (size_t i = 0; i < APicture.Pixels.size(); i += 3) lit += APicture.Pixels[i] > 100;
+    std::lock_guard<std::mutex> lock(Lock);
+    ++Presents;
+    LitPixels = lit;
+  }
+  void Clear() override {
+    std::lock_guard<std::mutex> lock(Lock);
+    ++Clears;
+  }
+};
+}  // namespace
+
+TEST_F(PlayerTest, FilesWithoutVideoShowWaveFormOrSpectrumAndTheToggleCyclesThem) {
+  TFFPlayer player;
+  TRecordingSurface surface;
+  ASSERT_EQ(player.ShowAudio(), saWave);
+  ASSERT_TRUE(player.Open(Tone(), &surface, false)) << player.LastErrMsg();
+  auto drawn = [&] {
+    std::lock_guard<std::mutex> lock(surface.Lock);
+    return surface.Presents > 5 && surface.LitPixels > 50;
+  };
+  EXPECT_TRUE(PumpUntil(drawn, 2000ms));  // the tone's wave form
+  for (TShowAudio next : {saRDFT, saNone, saWave}) {
+    int clears = surface.Clears;
+    player.ToggleAudioDisplay();
+    EXPECT_EQ(player.ShowAudio(), next);
+    EXPECT_GT(surface.Clears, clears);
+  }
+  player.ToggleAudioDisplay();  // spectrum
+  {
+    std::lock_guard<std::mutex> lock(surface.Lock);
+    surface.Presents = 0;
+    surface.LitPixels = 0;
+  }
+  EXPECT_TRUE(PumpUntil(drawn, 2000ms));
+  player.Stop(true);
+}
+
+TEST_F(PlayerTest, ForcedFormatsMustBeKnown) {
+  TFFPlayer player;
+  EXPECT_THROW(player.SetFormat("no_such_format"), std::invalid_argument);
+  EXPECT_EQ(player.Format(), "");
+  player.SetFormat("avi");
+  ASSERT_TRUE(player.Open(Clip(), nullptr, true)) << player.LastErrMsg();
+  player.Stop(true);
+  player.SetFormat("wav");  // the wrong demuxer for this file
+  EXPECT_FALSE(player.Open(Clip(), nullptr, true));
 }
