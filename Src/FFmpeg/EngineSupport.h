@@ -13,5 +13,8 @@ std::string Format(const char *AFormat, ...) __attribute__((format(printf, 1, 2)
 void EngineLog(TLogLevel ALevel, const std::string &AMsg);
 void EngineLogF(TLogLevel ALevel, const char *AFormat, ...) __attribute__((format(printf, 2, 3)));
 [[nodiscard]] std::string LowerText(const std::string &AText);
+// The encoder to use for a name the catalogue gives: names this library generation no
+// longer has are mapped to their successor (logged); others are returned unchanged.
+[[nodiscard]] std::string SubstituteEncoder(const std::string &AName);
 
 }  // namespace engine

@@ -19,6 +19,7 @@
 #include "../FFUtils/FFOptions.h"
 #include "../FFmpegLoader/MediaHeaders.h"
 #include "EngineSupport.h"
+#include "FrameBitmap.h"
 
 // Fixed-text errors of option parsing, set-up and the run.
 class FFmpegException : public std::runtime_error {
@@ -95,6 +96,15 @@ struct TAVOutputStream {
   std::vector<AVBSFContext *> bsfs;       // owned; the stream's bitstream-filter chain
   int64_t last_mux_dts = AV_NOPTS_VALUE;  // in the stream's time base
   int64_t last_mux_duration = 0;
+  // Encoder statistics of the last packet (quality in lambda units, picture type,
+  // squared errors per plane) and the error sums of the whole run.
+  int last_quality = -FF_QP2LAMBDA;
+  int last_pict_type = 0;
+  int64_t last_error[3] = {};
+  int64_t error_sum[3] = {};
+  int64_t last_pkt_pts = AV_NOPTS_VALUE;  // encoder time base
+  AVFrame *work_frame = nullptr;          // owned; reused audio frame fed to the encoder
+  int encoder_flushed = 0;
 };
 
 // Everything the engine keeps about one output stream between its creation and the run.
@@ -122,6 +132,14 @@ class TCustomFFmpeg;
 using TProgressEvent =
     std::function<void(TCustomFFmpeg *, int, int, int, float, float, int64_t, int64_t, int64_t)>;
 using TNotifyEvent = std::function<void(TCustomFFmpeg *)>;
+// Sender, bitmap, frame number, time stamp (µs), var update, var stop hook.
+using TCustomHookEvent =
+    std::function<void(TCustomFFmpeg *, TFrameBitmap &, int, int64_t, bool &, bool &)>;
+// Sender, bitmap, frame number, time stamp (µs).
+using TPreviewBitmapEvent = std::function<void(TCustomFFmpeg *, const TFrameBitmap &, int, int64_t)>;
+
+enum TPostHook : unsigned { phPreview = 1, phBitmap = 2, phHBITMAP = 4 };
+using TPostHooks = unsigned;
 
 // The worker of a conversion started in thread mode. It is created suspended; the
 // caller starts it with Resume.
@@ -211,6 +229,15 @@ class TCustomFFmpeg {
 
   TProgressEvent OnProgress;
   TNotifyEvent OnTerminate;
+  // Called in the conversion thread for every decoded picture; see PrepareDecodedPicture.
+  TCustomHookEvent OnCustomHook;
+  // Called in the conversion thread at most once per PreviewInterval with phBitmap set.
+  TPreviewBitmapEvent OnPreviewBitmap;
+  // Safe from any thread while a conversion runs; dropping phPreview closes the window.
+  void SetPostHooks(TPostHooks AHooks);
+  [[nodiscard]] TPostHooks PostHooks() const;
+  // Loads a frame-hook module ("file arg …") into this engine's chain; 0 or a negative code.
+  int AddFrameHook(const std::vector<std::string> &AArgs);
   int64_t ReportInterval = 500000;
   int64_t PreviewInterval = 100000;
 
@@ -322,6 +349,7 @@ class TCustomFFmpeg {
   // ===== counters (progress) =====
   int64_t Fvideo_size = 0, Faudio_size = 0, Fextra_size = 0;
   int Fnb_frames_dup = 0, Fnb_frames_drop = 0;
+  bool FShowDupOrDrop = false;
 
  protected:
   // --- options (Options.cpp) ---
@@ -375,8 +403,18 @@ class TCustomFFmpeg {
   void do_audio_out(TAVOutputStream &AOst, TAVInputStream &AIst, AVFrame *AFrame);
   void do_video_out(TAVOutputStream &AOst, TAVInputStream &AIst, AVFrame *AFrame);
   void FlushEncoder(TAVOutputStream &AOst);
+  void ApplyVolume(AVFrame *AFrame);
+  void EncodeAudioFrame(TAVOutputStream &AOst, int ASamples, bool APadToFrameSize);
+  void ReceivePackets(TAVOutputStream &AOst);
+  void DispatchPicture(TAVInputStream &AIst, AVFrame *AFrame);
+  void PrepareDecodedPicture(TAVInputStream &AIst, AVFrame *AFrame);
+  void CustomHook(TAVInputStream &AIst, AVFrame *AFrame);
+  int ConfigureVideoFilters(TAVInputStream &AIst, TAVOutputStream &AOst, const AVFrame *AFrame);
+  void RunPostHooks(TAVOutputStream &AOst, const AVFrame *AFrame);
+  void ReleaseEncodeState();
   // --- progress (Progress.cpp) ---
   void ReportProgress(bool ALastReport, int AFileIndex);
+  void WriteVideoStats(TAVOutputStream &AOst, int AFrameSize);
   // --- loop (Loop.cpp) ---
   void Transcode();
   int ChooseInputFile(int ACurrentFile);
@@ -399,6 +437,20 @@ class TCustomFFmpeg {
   int64_t Ftimer_start = 0;
   int Fjoin_set_size = 0;
   AVSubtitle FSubtitle{};
+  // Encoding paths: scaler and work buffers (grown on demand), filter graphs, hooks.
+  std::vector<uint8_t> Faudio_buf;
+  AVFilterGraph *Fgraph = nullptr;            // the user's video filters
+  AVFilterGraph *Fdeinterlace_graph = nullptr;
+  AVFilterContext *Fdeinterlace_src = nullptr, *Fdeinterlace_sink = nullptr;
+  AVFrame *FHookFrame = nullptr;              // the prepared picture
+  int FHookFrameNumber = 0;
+  TRGBConvertContext FHookContext, FPostContext;
+  std::unique_ptr<TPreviewer> FPreviewer;
+  int64_t Fpreview_last_time = 0;
+  TPostHooks FPostHooks = 0;
+  TFrameHookChain FFirstHook;
+  std::array<int, 52> Fqp_histogram{};
+  FILE *Fvstats_file = nullptr;
   std::vector<uint8_t> Fsubtitle_out;
 
   // ===== run control =====

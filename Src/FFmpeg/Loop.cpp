@@ -331,6 +331,10 @@ void TCustomFFmpeg::Transcode() {
   Fno_packet.assign(Fnb_input_files, false);
   Fno_packet_count = 0;
   Fvideo_size = Faudio_size = Fextra_size = 0;
+  Fnb_frames_dup = Fnb_frames_drop = 0;
+  FShowDupOrDrop = false;
+  FHookFrameNumber = 0;
+  Fqp_histogram.fill(0);
   try {
     BuildInputTables();
     BuildOutputTables();

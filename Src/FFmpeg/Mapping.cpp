@@ -505,6 +505,7 @@ void TCustomFFmpeg::CloseCodecs() {
 }
 
 void TCustomFFmpeg::ReleaseRunTables() {
+  ReleaseEncodeState();
   for (TAVInputStream &ist : Fist_table)
     if (ist.decoded_frame) ff::util.av_frame_free(&ist.decoded_frame);
   Fist_table.clear();

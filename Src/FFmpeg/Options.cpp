@@ -520,7 +520,19 @@ void TCustomFFmpeg::SetOption(const std::string &AName, const std::string &AValu
   }
   if (n == "intra_matrix") return ParseMatrix(Fintra_matrix, v);
   if (n == "inter_matrix") return ParseMatrix(Finter_matrix, v);
-  if (n == "vhook") throw FFmpegException("Failed to add video hook function: " + v);
+  if (n == "vhook") {
+    const char sep = v.find('|') != std::string::npos ? '|' : ' ';
+    std::vector<std::string> args;
+    size_t pos = 0;
+    while (pos <= v.size() && args.size() < 255) {
+      size_t end = v.find(sep, pos);
+      if (end == std::string::npos) end = v.size();
+      if (end > pos) args.push_back(v.substr(pos, end - pos));
+      pos = end + 1;
+    }
+    if (AddFrameHook(args) != 0) throw FFmpegException("Failed to add video hook function: " + v);
+    return;
+  }
 
   SetGeneric(n, v);
 }

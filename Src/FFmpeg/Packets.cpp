@@ -98,6 +98,9 @@ int TCustomFFmpeg::ProcessInputPacket(TAVInputStream &AIst, int AIstIndex, const
 void TCustomFFmpeg::DispatchDecoded(TAVInputStream &AIst, AVFrame *AFrame, AVSubtitle *ASub,
                                     bool AIsSubtitle) {
   if (Fstart_time != 0 && AIst.pts < Fstart_time) return;
+  if (AFrame && AIst.st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+    return DispatchPicture(AIst, AFrame);
+  if (AFrame && AIst.st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) ApplyVolume(AFrame);
   const int index = static_cast<int>(&AIst - Fist_table.data());
   for (TAVOutputStream &ost : Fost_table) {
     if (ost.source_index != index || !ost.encoding_needed) continue;

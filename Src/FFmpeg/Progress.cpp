@@ -23,7 +23,7 @@ void TCustomFFmpeg::ReportProgress(bool ALastReport, int AFileIndex) {
   for (const TAVOutputStream &ost : Fost_table) {
     const TAVOutputStream &owner = FJoinMode ? Fost_table[ost.index] : ost;
     if (ost.st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
-      const float q = ost.encoding_needed ? ost.enc->global_quality / float(FF_QP2LAMBDA) : -1.0f;
+      const float q = ost.encoding_needed ? owner.last_quality / float(FF_QP2LAMBDA) : -1.0f;
       if (!firstVideo) line += Format("q=%2.1f ", q);
       if (firstVideo && ost.show_fps) {
         const double elapsed = (ff::util.av_gettime_relative() - Ftimer_start) / 1000000.0;
@@ -33,6 +33,26 @@ void TCustomFFmpeg::ReportProgress(bool ALastReport, int AFileIndex) {
         quality = q;
         line += Format("frame=%5d fps=%3d q=%3.1f ", frameNumber, fps, quality);
         if (ALastReport) line += "L";
+        if (Fqp_hist) {
+          const long qp = std::lround(quality);
+          if (qp >= 0 && qp < static_cast<long>(Fqp_histogram.size())) ++Fqp_histogram[qp];
+          for (int j = 0; j < 32; ++j)
+            line += Format("%X", static_cast<int>(std::lround(std::log2(Fqp_histogram[j] + 1))));
+        }
+        if (ost.encoding_needed && (ost.enc->flags & AV_CODEC_FLAG_PSNR)) {
+          double errSum = 0, scaleSum = 0;
+          line += "PSNR=";
+          for (int j = 0; j < 3; ++j) {
+            double error = ALastReport ? double(owner.error_sum[j]) : double(owner.last_error[j]);
+            double scale = double(ost.enc->width) * ost.enc->height * 255.0 * 255.0;
+            if (ALastReport) scale *= frameNumber;
+            if (j) scale /= 4;
+            errSum += error;
+            scaleSum += scale;
+            line += Format("%c:%2.2f ", "YUV"[j], -10.0 * std::log10(error / scale));
+          }
+          line += Format("*:%2.2f ", -10.0 * std::log10(errSum / scaleSum));
+        }
         firstVideo = false;
       }
     }
@@ -46,8 +66,13 @@ void TCustomFFmpeg::ReportProgress(bool ALastReport, int AFileIndex) {
   if (!OnProgress && Fverbose <= 0 && !ALastReport) return;
   const double bitrate = totalSize * 8 / t / 1000.0;
   line += Format("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", totalSize / 1024.0, t, bitrate);
-  if (Fnb_frames_dup || Fnb_frames_drop)
+  if (Fnb_frames_dup || Fnb_frames_drop) {
     line += Format(" dup=%d drop=%d", Fnb_frames_dup, Fnb_frames_drop);
+    if (FShowDupOrDrop && Fverbose >= 0 && OnProgress) {
+      FShowDupOrDrop = false;
+      EngineLog(llVerbose, line);
+    }
+  }
   if (OnProgress)
     OnProgress(this, AFileIndex, frameNumber, fps, quality, static_cast<float>(bitrate), totalSize,
                static_cast<int64_t>(t * 1000000), FTotalOutputDuration);
@@ -60,4 +85,28 @@ void TCustomFFmpeg::ReportProgress(bool ALastReport, int AFileIndex) {
                Fvideo_size / 1024.0, Faudio_size / 1024.0, Fextra_size / 1024.0,
                raw > 0 ? 100.0 * (totalSize - raw) / raw : 0.0);
   }
+}
+
+void TCustomFFmpeg::WriteVideoStats(TAVOutputStream &AOst, int AFrameSize) {
+  if (!Fvstats_file) {
+    Fvstats_file = std::fopen(Fvstats_filename.c_str(), "w");
+    if (!Fvstats_file) throw FFmpegException("fopen fail: " + Fvstats_filename);
+  }
+  const AVCodecContext *enc = AOst.enc;
+  if (enc->codec_type != AVMEDIA_TYPE_VIDEO) return;
+  std::fprintf(Fvstats_file, "frame= %5d q= %2.1f ", AOst.frame_number,
+               AOst.last_quality / float(FF_QP2LAMBDA));
+  if (enc->flags & AV_CODEC_FLAG_PSNR)
+    std::fprintf(Fvstats_file, "PSNR= %6.2f ",
+                 -10.0 * std::log10(AOst.last_error[0] /
+                                    (double(enc->width) * enc->height * 255.0 * 255.0)));
+  std::fprintf(Fvstats_file, "f_size= %6d ", AFrameSize);
+  const double tb = double(enc->time_base.num) / enc->time_base.den;
+  const double t = std::max(AOst.sync_opts * tb, 0.01);
+  const double bitrate = AFrameSize * 8 / tb / 1000.0;
+  const double avg = Fvideo_size * 8 / t / 1000.0;
+  std::fprintf(Fvstats_file, "s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ",
+               Fvideo_size / 1024.0, t, bitrate, avg);
+  std::fprintf(Fvstats_file, "type= %c\n",
+               ff::util.av_get_picture_type_char(static_cast<AVPictureType>(AOst.last_pict_type)));
 }
