@@ -40,7 +40,9 @@ std::string SubstituteEncoder(const std::string &AName) {
 }
 }  // namespace engine
 
-bool TCustomFFmpeg::EncodingPathReady(AVMediaType) const { return true; }
+bool TCustomFFmpeg::EncodingPathReady(AVMediaType) const {
+  return true;
+}
 
 void TCustomFFmpeg::ApplyVolume(AVFrame *AFrame) {
   if (Faudio_volume == 256 || AFrame->nb_samples <= 0) return;
@@ -71,7 +73,8 @@ void TCustomFFmpeg::ApplyVolume(AVFrame *AFrame) {
         ScaleSamples<int32_t>(d, count, Faudio_volume, INT32_MIN, INT32_MAX);
         break;
       case AV_SAMPLE_FMT_S64:
-        ScaleSamples<int64_t>(d, count, Faudio_volume, -9.2233720368547758e18, 9.2233720368547748e18);
+        ScaleSamples<int64_t>(d, count, Faudio_volume, -9.2233720368547758e18,
+                              9.2233720368547748e18);
         break;
       case AV_SAMPLE_FMT_FLT:
         ScaleSamples<float>(d, count, Faudio_volume, -1.0, 1.0);
@@ -104,7 +107,8 @@ void TCustomFFmpeg::do_audio_out(TAVOutputStream &AOst, TAVInputStream &AIst, AV
     buf = 2 * buf + 10000;
     buf = std::max<int64_t>(buf, enc->frame_size);
     buf *= static_cast<int64_t>(osize) * encChannels;
-    int64_t out = std::max<int64_t>(buf, static_cast<int64_t>(enc->frame_size) * osize * encChannels);
+    int64_t out =
+        std::max<int64_t>(buf, static_cast<int64_t>(enc->frame_size) * osize * encChannels);
     const int coded = ff::codec.av_get_bits_per_sample(enc->codec_id);
     if (coded > 8 * osize) out = out * coded / (8 * osize);
     out += 16384;
@@ -183,7 +187,8 @@ void TCustomFFmpeg::do_audio_out(TAVOutputStream &AOst, TAVInputStream &AIst, AV
           AIst.is_start = 0;
         } else {
           const int64_t grown = blockBytes + sampleDelta * isize * decChannels;
-          if (sampleDelta * isize * decChannels > bufBytes - blockBytes) bufBytes = checkSizes(grown);
+          if (sampleDelta * isize * decChannels > bufBytes - blockBytes)
+            bufBytes = checkSizes(grown);
           AIst.is_start = 0;
           if (Fverbose > 2)
             EngineLogF(llVerbose, "adding %d audio samples of silence", static_cast<int>(delta));
@@ -213,6 +218,8 @@ void TCustomFFmpeg::do_audio_out(TAVOutputStream &AOst, TAVInputStream &AIst, AV
         ff::resample.swr_set_compensation(AOst.resample, comp, encRate);
       }
     }
+    // Only the first block is the start: later drift under the threshold stays as it is.
+    AIst.is_start = 0;
   }
 
   // 6. Conversion into the encoder's format, appended to the FIFO.
@@ -220,15 +227,15 @@ void TCustomFFmpeg::do_audio_out(TAVOutputStream &AOst, TAVInputStream &AIst, AV
   const int planes = planar ? decChannels : 1;
   std::vector<const uint8_t *> in(static_cast<size_t>(planes));
   for (int p = 0; p < planes; ++p)
-    in[p] = AFrame->extended_data[p] +
-            static_cast<size_t>(skip) * isize * (planar ? 1 : decChannels);
+    in[p] =
+        AFrame->extended_data[p] + static_cast<size_t>(skip) * isize * (planar ? 1 : decChannels);
   inSamples -= skip;
   if (AOst.resample) {
     const int room = ff::resample.swr_get_out_samples(AOst.resample, inSamples);
     if (room < 0) throw FFmpegException("Out of memory in do_audio_out");
     const int outPlanes = ff::util.av_sample_fmt_is_planar(enc->sample_fmt) ? encChannels : 1;
-    const size_t planeBytes = static_cast<size_t>(room) * osize *
-                              (outPlanes == 1 ? encChannels : 1);
+    const size_t planeBytes =
+        static_cast<size_t>(room) * osize * (outPlanes == 1 ? encChannels : 1);
     if (Faudio_buf.size() < planeBytes * outPlanes) Faudio_buf.resize(planeBytes * outPlanes);
     std::vector<uint8_t *> out(static_cast<size_t>(outPlanes));
     for (int p = 0; p < outPlanes; ++p) out[p] = Faudio_buf.data() + planeBytes * p;
@@ -241,9 +248,9 @@ void TCustomFFmpeg::do_audio_out(TAVOutputStream &AOst, TAVInputStream &AIst, AV
     if (got > 0 &&
         ff::util.av_audio_fifo_write(AOst.fifo, reinterpret_cast<void **>(out.data()), got) < got)
       throw FFmpegException("av_fifo_realloc2() failed");
-  } else if (ff::util.av_audio_fifo_write(AOst.fifo,
-                                          reinterpret_cast<void **>(const_cast<uint8_t **>(in.data())),
-                                          inSamples) < inSamples) {
+  } else if (ff::util.av_audio_fifo_write(
+                 AOst.fifo, reinterpret_cast<void **>(const_cast<uint8_t **>(in.data())),
+                 inSamples) < inSamples) {
     throw FFmpegException("av_fifo_realloc2() failed");
   }
 
@@ -266,8 +273,7 @@ void TCustomFFmpeg::EncodeAudioFrame(TAVOutputStream &AOst, int ASamples, bool A
   }
   AVFrame *f = AOst.work_frame;
   // The frame keeps its buffer while it is big enough and the encoder let go of it.
-  if (!f->buf[0] || f->nb_samples < samples ||
-      ff::util.av_frame_make_writable(f) < 0) {
+  if (!f->buf[0] || f->nb_samples < samples || ff::util.av_frame_make_writable(f) < 0) {
     ff::util.av_frame_unref(f);
     f->format = enc->sample_fmt;
     f->sample_rate = enc->sample_rate;
@@ -277,8 +283,8 @@ void TCustomFFmpeg::EncodeAudioFrame(TAVOutputStream &AOst, int ASamples, bool A
       throw FFmpegException("Out of memory in do_audio_out");
   }
   f->nb_samples = samples;
-  const int got = ff::util.av_audio_fifo_read(AOst.fifo, reinterpret_cast<void **>(f->extended_data),
-                                              ASamples);
+  const int got =
+      ff::util.av_audio_fifo_read(AOst.fifo, reinterpret_cast<void **>(f->extended_data), ASamples);
   if (got < ASamples) throw FFmpegException("Audio encoding failed");
   if (samples > ASamples)
     ff::util.av_samples_set_silence(f->extended_data, ASamples, samples - ASamples,
@@ -307,8 +313,8 @@ void TCustomFFmpeg::ReceivePackets(TAVOutputStream &AOst) {
       if (const uint8_t *sd =
               ff::codec.av_packet_get_side_data(pkt.get(), AV_PKT_DATA_QUALITY_STATS, &sdSize);
           sd && sdSize >= 5) {
-        AOst.last_quality = static_cast<int>(sd[0] | sd[1] << 8 | sd[2] << 16 |
-                                             static_cast<uint32_t>(sd[3]) << 24);
+        AOst.last_quality =
+            static_cast<int>(sd[0] | sd[1] << 8 | sd[2] << 16 | static_cast<uint32_t>(sd[3]) << 24);
         AOst.last_pict_type = sd[4];
         const int errors = sdSize >= 6 ? sd[5] : 0;
         for (int i = 0; i < 3 && i < errors && 8 + 8 * (i + 1) <= static_cast<int>(sdSize); ++i) {
@@ -320,6 +326,8 @@ void TCustomFFmpeg::ReceivePackets(TAVOutputStream &AOst) {
       }
       if (AOst.logfile && enc->stats_out) std::fputs(enc->stats_out, AOst.logfile);
     }
+    // One picture lasts one tick of the encoder's clock; muxers need it for the last one.
+    if (!audio && pkt->duration <= 0) pkt->duration = 1;
     if (pkt->pts != AV_NOPTS_VALUE) AOst.last_pkt_pts = pkt->pts;
     ff::codec.av_packet_rescale_ts(pkt.get(), enc->time_base, AOst.st->time_base);
     pkt->stream_index = AOst.st->index;

@@ -136,7 +136,8 @@ using TNotifyEvent = std::function<void(TCustomFFmpeg *)>;
 using TCustomHookEvent =
     std::function<void(TCustomFFmpeg *, TFrameBitmap &, int, int64_t, bool &, bool &)>;
 // Sender, bitmap, frame number, time stamp (µs).
-using TPreviewBitmapEvent = std::function<void(TCustomFFmpeg *, const TFrameBitmap &, int, int64_t)>;
+using TPreviewBitmapEvent =
+    std::function<void(TCustomFFmpeg *, const TFrameBitmap &, int, int64_t)>;
 
 enum TPostHook : unsigned { phPreview = 1, phBitmap = 2, phHBITMAP = 4 };
 using TPostHooks = unsigned;
@@ -439,10 +440,10 @@ class TCustomFFmpeg {
   AVSubtitle FSubtitle{};
   // Encoding paths: scaler and work buffers (grown on demand), filter graphs, hooks.
   std::vector<uint8_t> Faudio_buf;
-  AVFilterGraph *Fgraph = nullptr;            // the user's video filters
+  AVFilterGraph *Fgraph = nullptr;  // the user's video filters
   AVFilterGraph *Fdeinterlace_graph = nullptr;
   AVFilterContext *Fdeinterlace_src = nullptr, *Fdeinterlace_sink = nullptr;
-  AVFrame *FHookFrame = nullptr;              // the prepared picture
+  AVFrame *FHookFrame = nullptr;  // the prepared picture
   int FHookFrameNumber = 0;
   TRGBConvertContext FHookContext, FPostContext;
   std::unique_ptr<TPreviewer> FPreviewer;

@@ -40,8 +40,8 @@ bool TRGBConvertContext::FrameToBitmap(const uint8_t *const AData[4], const int 
                                        AVPixelFormat AFormat, int AHeight, int AWidth) {
   if (AWidth <= 0 || AHeight <= 0 || !AData[0]) return false;
   Bitmap.Resize(AWidth, AHeight);
-  Converted = AFormat != RGBPixFmt || (AWidth & 1) || (AHeight & 1) ||
-              ALinesize[0] != Bitmap.Stride;
+  Converted =
+      AFormat != RGBPixFmt || (AWidth & 1) || (AHeight & 1) || ALinesize[0] != Bitmap.Stride;
   if (Converted) {
     // Rows of the buffer have the bitmap's padded size, so one copy fits both.
     const int size = ff::util.av_image_get_buffer_size(RGBPixFmt, AWidth, AHeight, 4);

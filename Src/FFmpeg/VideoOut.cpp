@@ -34,7 +34,8 @@ void CroppedPlanes(const AVFrame *AFrame, int ATop, int ALeft, const uint8_t *AO
     int step = d->comp[0].step;
     for (int c = 0; c < d->nb_components; ++c)
       if (d->comp[c].plane == i) step = d->comp[c].step;
-    AOut[i] += static_cast<ptrdiff_t>(top) * AFrame->linesize[i] + static_cast<ptrdiff_t>(left) * step;
+    AOut[i] +=
+        static_cast<ptrdiff_t>(top) * AFrame->linesize[i] + static_cast<ptrdiff_t>(left) * step;
   }
 }
 
@@ -127,15 +128,15 @@ void TCustomFFmpeg::PrepareDecodedPicture(TAVInputStream &AIst, AVFrame *AFrame)
                                       AFrame->width, AFrame->height, AFrame->format, AV_TIME_BASE);
       AVFilterContext *yadif = nullptr;
       ok = Fdeinterlace_graph &&
-           ff::filter.avfilter_graph_create_filter(&Fdeinterlace_src,
-                                                   ff::filter.avfilter_get_by_name("buffer"), "src",
-                                                   args.c_str(), nullptr, Fdeinterlace_graph) >= 0 &&
+           ff::filter.avfilter_graph_create_filter(
+               &Fdeinterlace_src, ff::filter.avfilter_get_by_name("buffer"), "src", args.c_str(),
+               nullptr, Fdeinterlace_graph) >= 0 &&
            ff::filter.avfilter_graph_create_filter(
                &yadif, ff::filter.avfilter_get_by_name("yadif"), "deinterlace",
                "mode=send_frame:parity=auto:deint=all", nullptr, Fdeinterlace_graph) >= 0 &&
-           ff::filter.avfilter_graph_create_filter(&Fdeinterlace_sink,
-                                                   ff::filter.avfilter_get_by_name("buffersink"),
-                                                   "out", nullptr, nullptr, Fdeinterlace_graph) >= 0 &&
+           ff::filter.avfilter_graph_create_filter(
+               &Fdeinterlace_sink, ff::filter.avfilter_get_by_name("buffersink"), "out", nullptr,
+               nullptr, Fdeinterlace_graph) >= 0 &&
            ff::filter.avfilter_link(Fdeinterlace_src, 0, yadif, 0) >= 0 &&
            ff::filter.avfilter_link(yadif, 0, Fdeinterlace_sink, 0) >= 0 &&
            ff::filter.avfilter_graph_config(Fdeinterlace_graph, nullptr) >= 0;
@@ -146,8 +147,9 @@ void TCustomFFmpeg::PrepareDecodedPicture(TAVInputStream &AIst, AVFrame *AFrame)
     }
     if (Fdeinterlace_graph) {
       ff::FramePtr out(ff::util.av_frame_alloc());
-      ok = out && ff::filter.av_buffersrc_add_frame_flags(Fdeinterlace_src, AFrame,
-                                                          AV_BUFFERSRC_FLAG_KEEP_REF) >= 0 &&
+      ok = out &&
+           ff::filter.av_buffersrc_add_frame_flags(Fdeinterlace_src, AFrame,
+                                                   AV_BUFFERSRC_FLAG_KEEP_REF) >= 0 &&
            ff::filter.av_buffersink_get_frame(Fdeinterlace_sink, out.get()) >= 0 &&
            out->width == AFrame->width && out->height == AFrame->height &&
            out->format == AFrame->format;
@@ -218,8 +220,8 @@ int TCustomFFmpeg::ConfigureVideoFilters(TAVInputStream &AIst, TAVOutputStream &
   if (ff::filter.avfilter_graph_create_filter(&src, ff::filter.avfilter_get_by_name("buffer"),
                                               "src", srcArgs.c_str(), nullptr, Fgraph) < 0)
     return fail();
-  sink = ff::filter.avfilter_graph_alloc_filter(Fgraph, ff::filter.avfilter_get_by_name("buffersink"),
-                                                "out");
+  sink = ff::filter.avfilter_graph_alloc_filter(
+      Fgraph, ff::filter.avfilter_get_by_name("buffersink"), "out");
   if (!sink) return fail();
   const AVPixelFormat only = enc->pix_fmt;
   if (ff::util.av_opt_set_bin(sink, "pix_fmts", reinterpret_cast<const uint8_t *>(&only),
@@ -315,8 +317,8 @@ void TCustomFFmpeg::do_video_out(TAVOutputStream &AOst, TAVInputStream &AIst, AV
   } else {
     AOst.sync_opts = std::llround(syncTime);
   }
-  n = static_cast<int>(std::min<int64_t>(n, static_cast<int64_t>(MaxFrames(AVMEDIA_TYPE_VIDEO)) -
-                                                AOst.frame_number));
+  n = static_cast<int>(std::min<int64_t>(
+      n, static_cast<int64_t>(MaxFrames(AVMEDIA_TYPE_VIDEO)) - AOst.frame_number));
   if (n <= 0) return;
 
   // Crop and scale without a graph; size changes of the input are followed.
@@ -330,9 +332,11 @@ void TCustomFFmpeg::do_video_out(TAVOutputStream &AOst, TAVInputStream &AIst, AV
           ff::util.av_get_pix_fmt_name(static_cast<AVPixelFormat>(AFrame->format));
       EngineLogF(llQuiet, "Input Stream #%d.%d frame size changed to %dx%d, %s", AIst.file_index,
                  AIst.index, AFrame->width, AFrame->height, fmtName ? fmtName : "none");
-      if (AOst.video_crop && (AFrame->width != AOst.original_width ||
-                              AFrame->height != AOst.original_height)) {
-        auto band = [](int ANew, int ABand, int AOld) { return AOld ? (ANew * ABand / AOld) & ~1 : 0; };
+      if (AOst.video_crop &&
+          (AFrame->width != AOst.original_width || AFrame->height != AOst.original_height)) {
+        auto band = [](int ANew, int ABand, int AOld) {
+          return AOld ? (ANew * ABand / AOld) & ~1 : 0;
+        };
         AOst.topBand = band(AFrame->height, AOst.original_topBand, AOst.original_height);
         AOst.bottomBand = band(AFrame->height, AOst.original_bottomBand, AOst.original_height);
         AOst.leftBand = band(AFrame->width, AOst.original_leftBand, AOst.original_width);
