@@ -1,14 +1,11 @@
 // quorvel-cli: the converter's core without a window.
-#include <cstdio>
-#include <cstring>
+#include <iostream>
 #include <string>
 #include <vector>
 
-#include "ConvertCommand.h"
+#include "CliCommands.h"
 
 int main(int argc, char **argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "convert") == 0)
-    return RunConvertCommand(std::vector<std::string>(argv + 2, argv + argc));
-  std::fprintf(stderr, "usage: quorvel-cli <command> ...\n  convert   run one conversion task\n");
-  return 2;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return cli::Run(args, std::cout, std::cerr);
 }

@@ -342,7 +342,9 @@ TClipSpec NamedSpec(TFixture AKind) {
       break;
     case TFixture::Mp3:
     case TFixture::AudioOnly:
-      s.Container = "mp3";
+      // The MP3 writer takes only MP3; without its encoder the file is MPEG layer 2 audio.
+      s.Container = HasEncoder("libmp3lame") ? "mp3" : "mp2";
+      s.Extension = "mp3";
       s.VideoCodec.clear();
       s.Audio = {Track(Mp3Codec(), 44100, 2, 128000)};
       break;
@@ -362,7 +364,8 @@ TClipSpec NamedSpec(TFixture AKind) {
       s.AudioFirst = true;
       break;
     case TFixture::Tagged:
-      s.Container = "mp3";
+      s.Container = HasEncoder("libmp3lame") ? "mp3" : "mp2";
+      s.Extension = "mp3";
       s.VideoCodec.clear();
       s.Audio = {Track(Mp3Codec(), 44100, 2, 128000)};
       s.Tags = {{"title", "Test Tone"},  {"artist", "Quorvel"}, {"album", "Fixtures"},
@@ -442,6 +445,14 @@ void WriteClip(const TClipSpec &ASpec, const std::string &APath) {
     EncodeNext(oc, *next);
   }
   Check(format.av_write_trailer(oc), "write trailer");
+}
+
+const char *FixtureName(TFixture AKind) {
+  static const char *const kNames[] = {"Mp4",           "Avi",        "Mkv",       "MpegPs",
+                                       "MpegTs",        "Flv",        "Mp3",       "Wav",
+                                       "VideoTwoAudio", "AudioFirst", "AudioOnly", "Tagged",
+                                       "SixChannels",   "ZeroLength", "Truncated", "Large720p"};
+  return kNames[static_cast<int>(AKind)];
 }
 
 std::string FixtureDir() {

@@ -95,6 +95,9 @@ enum class TFixture {
   Large720p,      // benchmark input: 1280x720 25 fps, 10 s, libx264 (mpeg4 without) + aac
 };
 
+// "Mp4", "VideoTwoAudio", ...: the enumerator's name (for test names).
+[[nodiscard]] const char *FixtureName(TFixture AKind);
+
 // Path of a named fixture (written on first use within the process).
 [[nodiscard]] std::string Fixture(TFixture AKind);
 
