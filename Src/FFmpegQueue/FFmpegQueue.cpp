@@ -141,15 +141,11 @@ TQueueProbe *TFFmpeg::ExistingAVProbe(int AIndex) const {
   return AIndex >= 0 && AIndex < FMaxFiles ? FAVProbes[AIndex].get() : nullptr;
 }
 
-unsigned TFFmpeg::PostHooks() const {
-  std::lock_guard<std::mutex> g(FPostHookLock);
-  return FPostHookSet;
-}
-
 void TFFmpeg::SetPostHook(TPostHook AHook, bool AOn) {
-  std::lock_guard<std::mutex> g(FPostHookLock);
-  FPostHookSet = AOn ? (FPostHookSet | AHook) : (FPostHookSet & ~AHook);
-  FHasPostHooks = FPostHookSet != 0;
+  const TPostHooks hooks = AOn ? (PostHooks() | AHook) : (PostHooks() & ~AHook);
+  SetPostHooks(hooks);
+  // Read by the set-up of the next run only (a copied video stream cannot have them).
+  if (!Converting()) FHasPostHooks = hooks != 0;
 }
 
 // ---------------------------------------------------------------- TFFmpegList
@@ -244,12 +240,12 @@ AVFormatContext *TCustomFFmpegQueue::InputFileContext(int ATaskIndex, int AFileI
 
 void TCustomFFmpegQueue::SetPreview(bool AValue) {
   FPreview = AValue;
-  for (int i = 0; i < FTasks.Count(); ++i) FTasks[i]->SetPostHook(TFFmpeg::phPreview, AValue);
+  for (int i = 0; i < FTasks.Count(); ++i) FTasks[i]->SetPostHook(phPreview, AValue);
 }
 
 void TCustomFFmpegQueue::SetPreviewBitmap(bool AValue) {
   FPreviewBitmap = AValue;
-  for (int i = 0; i < FTasks.Count(); ++i) FTasks[i]->SetPostHook(TFFmpeg::phBitmap, AValue);
+  for (int i = 0; i < FTasks.Count(); ++i) FTasks[i]->SetPostHook(phBitmap, AValue);
 }
 
 // ---------------------------------------------------------------- option text
@@ -327,8 +323,10 @@ int TCustomFFmpegQueue::AddTask(const std::string &AFileName, const TInputOption
     auto task = std::make_unique<TFFmpeg>(CustomMaxFiles);
     task->ResetForTask();
     task->SetVerbose(Verbose);
-    task->SetPostHook(TFFmpeg::phPreview, FPreview);
-    task->SetPostHook(TFFmpeg::phBitmap, FPreviewBitmap);
+    task->SetPostHook(phPreview, FPreview);
+    task->SetPostHook(phBitmap, FPreviewBitmap);
+    task->OnPreviewBitmap = [this](TCustomFFmpeg *s, const TFrameBitmap &b, int frame,
+                                   int64_t pts) { HandlePreviewBitmap(s, &b, frame, pts); };
     if (AOptions) {
       TInputOptions o = *AOptions;
       if (o.FileName.empty()) o.FileName = AFileName;
@@ -518,7 +516,13 @@ bool TCustomFFmpegQueue::SetOutputFile(int ATaskIndex, const std::string &AFileN
       if (!size.empty()) task.SetOption("s", size);
       const std::string filters = defaults.Value("def_vf");
       if (!filters.empty()) task.SetOption("vf", filters);
-      if (o.CustomHook) task.FHasCustomHook = true;
+      if (o.CustomHook) {
+        task.FHasCustomHook = true;
+        task.OnCustomHook = [this](TCustomFFmpeg *s, TFrameBitmap &b, int frame, int64_t pts,
+                                   bool &update, bool &stop) {
+          HandleCustomHook(s, &b, frame, pts, update, stop);
+        };
+      }
       join = o.Join;
     }
 

@@ -30,8 +30,6 @@ class TCustomFFmpegQueue;
 // per opened input.
 class TFFmpeg : public TCustomFFmpeg {
  public:
-  enum TPostHook : unsigned { phPreview = 1, phBitmap = 2, phHBITMAP = 4 };
-
   explicit TFFmpeg(int AMaxFiles);
   ~TFFmpeg() override;
 
@@ -45,8 +43,8 @@ class TFFmpeg : public TCustomFFmpeg {
   TQueueProbe &AVProbe(int AIndex, const TQueueProbeFactory &AFactory);
   [[nodiscard]] TQueueProbe *ExistingAVProbe(int AIndex) const;
 
-  // Post hooks (preview window, preview bitmap), changed under the post-hook lock.
-  [[nodiscard]] unsigned PostHooks() const;
+  // Adds or drops one post hook (preview window, preview bitmap), under the engine's
+  // post-hook lock; safe while the task runs.
   void SetPostHook(TPostHook AHook, bool AOn);
 
   // Position in the queue's list; kept current by the queue while it is idle.
@@ -56,8 +54,6 @@ class TFFmpeg : public TCustomFFmpeg {
   std::vector<std::unique_ptr<TQueueProbe>> FAVProbes;
   std::vector<std::unique_ptr<TInputOptions>> FInputOptions;
   std::vector<std::unique_ptr<TOutputOptions>> FOutputOptions;
-  mutable std::mutex FPostHookLock;  // guards FPostHookSet
-  unsigned FPostHookSet = 0;
 };
 
 // Owning, ordered list of tasks.
@@ -151,7 +147,7 @@ class TCustomFFmpegQueue {
   // batch.
   virtual void HandleCustomHook(TCustomFFmpeg *ASender, TBitmap *ABitmap, int AFrameNumber,
                                 int64_t APTS, bool &AUpdate, bool &AStopHook);
-  virtual void HandlePreviewBitmap(TCustomFFmpeg *ASender, TBitmap *ABitmap, int AFrameNumber,
+  virtual void HandlePreviewBitmap(TCustomFFmpeg *ASender, const TBitmap *ABitmap, int AFrameNumber,
                                    int64_t APTS);
   virtual void HandleProgress(TCustomFFmpeg *ASender, int AFileIndex, int AFrameNumber, int AFPS,
                               float AQuality, float ABitRate, int64_t ACurrentSize,

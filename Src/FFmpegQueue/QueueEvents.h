@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <string>
 
+#include "../FFmpeg/FrameBitmap.h"
+
 // The frame's 24-bit picture handed to preview and hook handlers.
-class TBitmap;
+using TBitmap = TFrameBitmap;
 
 struct TProgressInfo {
   int32_t TaskIndex = 0;
@@ -28,14 +30,14 @@ struct TTerminateInfo {
 
 struct TPreviewInfo {
   int32_t TaskIndex = 0;
-  TBitmap *Bitmap = nullptr;
+  const TBitmap *Bitmap = nullptr;  // valid only during the handler
   int32_t FrameNumber = 0;
   int64_t PTS = 0;  // µs
 };
 
 struct THookInfo {
   int32_t TaskIndex = 0;
-  TBitmap *Bitmap = nullptr;
+  TBitmap *Bitmap = nullptr;  // valid only during the handler
   int32_t FrameNumber = 0;
   int64_t PTS = 0;        // µs
   bool Update = true;     // copy the bitmap back into the frame after the call

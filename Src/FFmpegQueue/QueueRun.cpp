@@ -214,7 +214,7 @@ void TCustomFFmpegQueue::HandleProgress(TCustomFFmpeg *ASender, int AFileIndex, 
     OnProgress(this, &FProgressInfo);
 }
 
-void TCustomFFmpegQueue::HandlePreviewBitmap(TCustomFFmpeg *ASender, TBitmap *ABitmap,
+void TCustomFFmpegQueue::HandlePreviewBitmap(TCustomFFmpeg *ASender, const TBitmap *ABitmap,
                                              int AFrameNumber, int64_t APTS) {
   if (!OnPreviewBitmap) return;
   std::lock_guard<std::mutex> g(FPreviewLock);

@@ -290,6 +290,52 @@ TEST_F(QueueRun, WorkersRunAtTheQueuesPriority) {
   EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))), callerNice);
 }
 
+// Frames of a running task reach the queue's handlers: preview bitmaps through the main
+// thread, custom-hook bitmaps in the conversion thread until the handler stops them.
+TEST_F(QueueRun, PreviewAndHookFramesReachTheHandlers) {
+  TQueuedMainThreadCaller mainThread;
+  SetMainThreadCaller(&mainThread);
+  struct TRestore {
+    ~TRestore() { SetMainThreadCaller(nullptr); }
+  } restore;
+
+  ASSERT_EQ(Queue.AddTask(ShortClip(), ""), 0) << Queue.LastErrMsg();
+  ASSERT_TRUE(Queue.SetOutputFile(0, Output(0), "Hook=1\nvcodec=mpeg4\nacodec=copy"))
+      << Queue.LastErrMsg();
+  Queue.SetPreviewBitmap(true);  // switched on after the task was queued
+
+  std::mutex lock;  // guards the vectors
+  std::vector<int> previewFrames, hookFrames;
+  std::atomic<bool> previewOutsideMain{false}, hookInMain{false}, badBitmap{false};
+  Queue.OnPreviewBitmap = [&](TCustomFFmpegQueue *, const TPreviewInfo &AInfo) {
+    if (!IsMainThread()) previewOutsideMain = true;
+    if (AInfo.TaskIndex != 0 || !AInfo.Bitmap || AInfo.Bitmap->Width != 160 ||
+        AInfo.Bitmap->Height != 120)
+      badBitmap = true;
+    std::lock_guard<std::mutex> g(lock);
+    previewFrames.push_back(AInfo.FrameNumber);
+  };
+  Queue.OnCustomHook = [&](TCustomFFmpegQueue *, THookInfo *AInfo) {
+    if (IsMainThread()) hookInMain = true;
+    if (AInfo->TaskIndex != 0 || !AInfo->Bitmap || AInfo->Bitmap->Width != 160 || !AInfo->Update ||
+        AInfo->StopHook)
+      badBitmap = true;
+    std::lock_guard<std::mutex> g(lock);
+    hookFrames.push_back(AInfo->FrameNumber);
+    AInfo->StopHook = hookFrames.size() == 3;
+  };
+  Queue.Start(1);
+  ASSERT_TRUE(Log.WaitForBatchEnd());
+  ASSERT_TRUE(Log.Items().front().Finished) << Log.Items().front().ExceptionMsg;
+
+  std::lock_guard<std::mutex> g(lock);
+  EXPECT_FALSE(badBitmap);
+  EXPECT_FALSE(previewOutsideMain);
+  EXPECT_FALSE(hookInMain);
+  EXPECT_FALSE(previewFrames.empty());
+  EXPECT_EQ(hookFrames, (std::vector<int>{1, 2, 3}));
+}
+
 TEST_F(QueueRun, EmptyListEndsTheBatchAtOnce) {
   for (const int threads : {0, 3}) {
     TFFmpegQueue queue;

@@ -48,6 +48,17 @@ TEST_F(QueueSetup, AudioCodecDefaultsAndQueuedNewAudioLines) {
         << Queue.LastErrMsg();
     EXPECT_EQ(PlannedCodecs(*Queue.Task(t)), c.audio) << c.field << " / " << c.ext;
   }
+  // The files written carry those streams.
+  std::vector<TTerminateInfo> ends;
+  Queue.OnTerminate = [&](TCustomFFmpegQueue *, const TTerminateInfo &AInfo) {
+    ends.push_back(AInfo);
+  };
+  Queue.Start(0);
+  ASSERT_EQ(ends.size(), std::size(cases) + 1);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_TRUE(ends[i].Finished) << ends[i].ExceptionMsg;
+    EXPECT_EQ(StreamCodecs(Dir + std::to_string(i) + ".mkv"), cases[i].audio) << cases[i].ext;
+  }
 }
 
 TEST_F(QueueSetup, TextFormsFillTheRecords) {
@@ -160,11 +171,11 @@ TEST_F(QueueSetup, ListOperationsKeepIndexesAndProbes) {
   // Preview switches reach the tasks already queued and the ones added later.
   Queue.SetPreview(true);
   Queue.SetPreviewBitmap(true);
-  EXPECT_EQ(Queue.Task(0)->PostHooks(), TFFmpeg::phPreview | TFFmpeg::phBitmap);
+  EXPECT_EQ(Queue.Task(0)->PostHooks(), phPreview | phBitmap);
   Queue.SetPreview(false);
   ASSERT_EQ(Queue.AddTask(Clip, ""), 2);
-  EXPECT_EQ(Queue.Task(2)->PostHooks(), unsigned(TFFmpeg::phBitmap));
-  EXPECT_EQ(Queue.Task(1)->PostHooks(), unsigned(TFFmpeg::phBitmap));
+  EXPECT_EQ(Queue.Task(2)->PostHooks(), unsigned(phBitmap));
+  EXPECT_EQ(Queue.Task(1)->PostHooks(), unsigned(phBitmap));
 
   Queue.ClearTasks();
   EXPECT_EQ(Queue.TasksCount(), 0);
