@@ -1,12 +1,16 @@
 #include "CliCommands.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
+#include <iostream>
 
 #include "AVProbe.h"
 #include "ConvertCommand.h"
 #include "FFmpegLoader/FFmpegLoader.h"
+#include "PresetConvert.h"
 
 namespace cli {
 namespace {
@@ -17,14 +21,30 @@ struct TCommand {
   int (*Run)(const std::vector<std::string> &, std::ostream &, std::ostream &);
 };
 
-// The conversion command writes its progress and report to the terminal itself.
-int Convert(const std::vector<std::string> &AArgs, std::ostream &, std::ostream &) {
-  return RunConvertCommand(AArgs);
+// "-p ID" (or any long option) selects a preset batch; otherwise the words are the
+// engine's own arguments and the command writes its progress to the terminal itself.
+int Convert(const std::vector<std::string> &AArgs, std::ostream &AOut, std::ostream &AErr) {
+  bool presetMode = false;
+  for (const std::string &a : AArgs) {
+    if (a == "-p" || a.rfind("--", 0) == 0) presetMode = true;
+    if (a == "--") break;
+  }
+  if (!presetMode) return RunConvertCommand(AArgs);
+  const char *term = std::getenv("TERM");
+  const bool terminal =
+      &AOut == &std::cout && ::isatty(STDOUT_FILENO) && !(term && std::string(term) == "dumb");
+  return RunPresetConvert(AArgs, {AOut, AErr, terminal});
 }
 
 const TCommand kCommands[] = {
     {"info", "info FILE        print the media information of FILE", &Info},
-    {"convert", "convert ...      run one conversion task", &Convert},
+    {"presets", "presets [--json] list the presets with their extension, codecs and options",
+     &Presets},
+    {"convert",
+     "convert -p ID ... FILE|FOLDER ...\n"
+     "                   convert with a preset (\"convert -p\" alone for its options)\n"
+     "  convert ...      run one engine task with the engine's own arguments",
+     &Convert},
 };
 
 void Usage(std::ostream &AErr) {
@@ -42,13 +62,30 @@ std::string ProgramFolder() {
 
 }  // namespace
 
-bool LoadLibrariesBesideProgram(std::string &AErrMsg) {
+std::string LibAVFolder(const std::string &AProgramFolder) {
+  const auto isFolder = [](const std::string &APath) {
+    struct stat sb {};
+    return ::stat(APath.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode);
+  };
+  const std::string beside = AProgramFolder + "LibAV";
+  if (isFolder(beside)) return beside;
+  // Installed: <prefix>/bin/quorvel-cli and <prefix>/lib/quorvel/LibAV.
+  const std::string installed = AProgramFolder + "../lib/quorvel/LibAV";
+  if (isFolder(installed)) return installed;
+  return beside;
+}
+
+bool LoadLibrariesBesideProgram(TLibraries ALibraries, std::string &AErrMsg) {
   TFFmpegLoader &loader = FFLoader();
-  if (loader.Loaded(kProbeLibraries)) return true;
-  loader.SetLibraryPath(ProgramFolder() + "LibAV");
-  if (loader.Load(kProbeLibraries)) return true;
+  if (loader.Loaded(ALibraries)) return true;
+  loader.SetLibraryPath(LibAVFolder(ProgramFolder()));
+  if (loader.Load(ALibraries)) return true;
   AErrMsg = loader.LastErrMsg();
   return false;
+}
+
+bool LoadLibrariesBesideProgram(std::string &AErrMsg) {
+  return LoadLibrariesBesideProgram(kProbeLibraries, AErrMsg);
 }
 
 int Info(const std::vector<std::string> &AArgs, std::ostream &AOut, std::ostream &AErr) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "FFmpegLoader/FFmpegLoader.h"
+
 namespace cli {
 
 // Exit codes shared by every command.
@@ -21,9 +23,17 @@ inline constexpr int kExitUsage = 2;
 [[nodiscard]] int Info(const std::vector<std::string> &AArgs, std::ostream &AOut,
                        std::ostream &AErr);
 
+// "presets [--json]": the catalogue as aligned text or as a JSON array.
+[[nodiscard]] int Presets(const std::vector<std::string> &AArgs, std::ostream &AOut,
+                          std::ostream &AErr);
+
 // Loads a component's libraries as the window program does: from the "LibAV" folder beside
 // the program when it has them, else through the system search. False with the loader's
 // message in AErrMsg.
 [[nodiscard]] bool LoadLibrariesBesideProgram(std::string &AErrMsg);
+[[nodiscard]] bool LoadLibrariesBesideProgram(TLibraries ALibraries, std::string &AErrMsg);
+// The "LibAV" folder of a program in AProgramFolder (ending in "/"): beside it, else the
+// installed <prefix>/lib/quorvel/LibAV, else (for the system search) beside it.
+[[nodiscard]] std::string LibAVFolder(const std::string &AProgramFolder);
 
 }  // namespace cli
