@@ -116,10 +116,12 @@ TForm1::TForm1(IPlatform &APlatform, const TAppPaths &APaths, QWidget *AParent)
   mmoLog->hide();
   SkinChooser = new TSkinChooser(this);
   setFixedSize(874, 528);
+  BuildConversion();
   FormCreate();
 }
 
 TForm1::~TForm1() {
+  ShutdownConversion();
   ShutdownPreviewPlayer();
 }
 
@@ -473,7 +475,7 @@ int TForm1::AddListRow(const std::string &ASource, const TInputOptions &AInput,
   AdvListView1->SetCell(row, TAdvListView::colState, QString::fromUtf8(kStateReady));
   (void)Slots.Store(AInput, AOutput);
   AdvListView1->SetProgress(row, 0);
-  AddLog(QStringLiteral("装入成功."));
+  AddLogFramed("装入成功.");
   SetSituation(TListSituation::AfterAdd);
   return row;
 }
@@ -637,12 +639,4 @@ void TForm1::showEvent(QShowEvent *AEvent) {
 
 // ---------------------------------------------------------------- seams
 
-bool TForm1::QueueWorking() const {
-  return false;
-}
-void TForm1::QueueRemoveTaskOfRow(int) {}
-void TForm1::QueueClearTasks() {}
-void TForm1::QueueDetachHandlers() {}
-void TForm1::QueueStopAndWait() {}
-void TForm1::LoggerDetachHandler() {}
 void TForm1::Button7Click() { Profile.Reset(); }

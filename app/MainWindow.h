@@ -9,12 +9,15 @@
 #include <string>
 
 #include "ConversionProfile.h"
+#include "FFmpegLogger/FFmpegLogger.h"
+#include "FFmpegQueue/FFmpegQueue.h"
+#include "Player.h"
 #include "core/AppPaths.h"
 #include "core/ControlStates.h"
 #include "core/IniFile.h"
 #include "core/JobSlots.h"
+#include "core/OutputNaming.h"
 #include "core/Platform.h"
-#include "Player.h"
 
 class QAction;
 class QActionGroup;
@@ -126,6 +129,28 @@ class TForm1 : public QMainWindow {
   int64_t FDuration = 0;
   TVideoSurfaceWidget *VideoSurface = nullptr;
 
+  // --- Adding sources and running the batch (MainWindowConvert.cpp) ---
+  void N11111Click();       // "添加一个文件"
+  void Button6Click();      // add one file
+  void N2222Click();        // "添加多个文件"
+  void Button22Click();     // add several files
+  void Button25Click();     // "添加整个目录"
+  void ToolButton3Click();  // "开始"
+  void btnStartClick();     // start, or resume when paused
+  void Button14Click();     // rebuild the queue from the slots
+  void btnPauseClick();
+  void btnStopClick();
+  void FFmpegQueue1Progress(TCustomFFmpegQueue *ASender, TProgressInfo *AProgressInfo);
+  void FFmpegQueue1Terminate(TCustomFFmpegQueue *ASender, const TTerminateInfo &ATerminateInfo);
+  void Button18Click();  // shut the computer down
+  void Button27Click();  // reminder sound
+  void FFLoggerLog(uint32_t AThreadID, TLogLevel ALogLevel, const std::string &ALogMsg);
+  [[nodiscard]] TExistingFileChoice ExistingFileChoice() const;
+  // Row of a task of the running batch (-1 when none).
+  [[nodiscard]] int RowOfTask(int ATaskIndex) const;
+
+  TFFmpegQueue FFmpegQueue1;
+
   // --- Closing ---
   void FormCloseQuery();
 
@@ -225,6 +250,21 @@ class TForm1 : public QMainWindow {
   void ShowControlStates();
   void SetSnapshotType(const std::string &AType);
 
+  // Adding and running (MainWindowConvert.cpp).
+  void BuildConversion();
+  void ShutdownConversion();
+  bool AddCommonBeginning();
+  bool ProbeSource(const std::string &ASource, std::string &AErrMsg);
+  enum class TAddOutcome { Added, Skipped, StopAll };
+  TAddOutcome AddGroupSource(const std::string &ASource, bool AShowProbeFailure);
+  [[nodiscard]] std::vector<std::string> ListedSources() const;
+  void AddLogFramed(const std::string &ALine);
+  void RunTerminates();
+  void EndOfBatch();
+  std::vector<int> FTaskRows;               // task index -> row, for the running batch
+  std::vector<TTerminateInfo> FTerminates;  // notifications waiting for the UI thread
+  bool FRunningTerminates = false;
+  int FQueueCallDepth = 0;  // inside a queue call that may pump the event loop
   // Where the task queue joins the window. Until it does there is no queue: nothing is
   // working and there is no task to remove or clear.
   [[nodiscard]] bool QueueWorking() const;
