@@ -159,8 +159,11 @@ void TForm1::Button6Click() {
       DecideOutputName(Profile.Video_OutPutFileName, ExistingFileChoice(), protectedFiles);
   const TOutputOptions output = BuildOutputOptions(outputName, Profile, TAddKind::OneFile);
   if (!FFmpegQueue1.SetOutputFile(t, outputName, &output)) {
+    const std::string reason = FFmpegQueue1.LastErrMsg();
     FFmpegQueue1.RemoveTask(t);
-    AddLogFramed("***不能进行正常转换: " + FFmpegQueue1.LastErrMsg());
+    AddLogFramed("***不能进行正常转换: " + reason);
+    // Without a row nothing else would tell the user why (a missing encoder, say).
+    FPlatform.MessageBox(reason, kAppTitle, TMsgIcon::Warning, TMsgButtons::Ok);
     return;
   }
   const int row = AddListRow(source, input, output);
@@ -274,24 +277,25 @@ void TForm1::Button14Click() {
     const TOutputOptions &output = Slots.OO1[static_cast<std::size_t>(slot)];
     // A row whose task cannot be set up is marked failed; the tasks that follow keep
     // reporting to their own rows.
-    auto fail = [&](const std::string &AReason) {
+    auto fail = [&](const std::string &AReason, const std::string &AMessage) {
       if (slot < AdvListView1->rowCount()) {
         AdvListView1->SetCell(slot, TAdvListView::colState, QStringLiteral("失败"));
-        AdvListView1->item(slot, TAdvListView::colState)->setToolTip(Q(AReason));
+        AdvListView1->item(slot, TAdvListView::colState)->setToolTip(Q(AMessage));
       }
-      AddLogFramed(AReason);
+      AddLogFramed(AReason + AMessage);
+      FPlatform.MessageBox(AMessage, kAppTitle, TMsgIcon::Warning, TMsgButtons::Ok);
     };
     const int t = FFmpegQueue1.AddTask(input.FileName, &input);
     if (t < 0) {
-      fail("***打开文件失败: " + FFmpegQueue1.LastErrMsg());
+      fail("***打开文件失败: ", FFmpegQueue1.LastErrMsg());
       continue;
     }
     const std::string path =
         RebuildOutputName(FileOutPutPath, output.FileName, ExistingFileChoice(), sources);
     if (!FFmpegQueue1.SetOutputFile(t, path, &output)) {
-      const std::string reason = "***不能进行正常转换: " + FFmpegQueue1.LastErrMsg();
+      const std::string reason = FFmpegQueue1.LastErrMsg();
       FFmpegQueue1.RemoveTask(t);
-      fail(reason);
+      fail("***不能进行正常转换: ", reason);
       continue;
     }
     FTaskRows.push_back(slot);

@@ -375,8 +375,33 @@ TEST_F(ConvertTest, RowWhoseSourceVanishedIsMarkedAndOthersKeepTheirRows) {
   ASSERT_TRUE(WaitFor([&] { return BatchEnded(); })) << Log();
   ASSERT_TRUE(WaitFor([&] { return State(1) == "完成"; }, 3000));
   EXPECT_EQ(State(0), "失败");
+  ASSERT_EQ(platform.Messages.size(), 1u);  // why the row cannot run
+  EXPECT_EQ(platform.Messages[0].Icon, TMsgIcon::Warning);
+  EXPECT_NE(platform.Messages[0].Text.find("gone.mp4"), std::string::npos)
+      << platform.Messages[0].Text;
   EXPECT_EQ(form1->AdvListView1->Progress(0), 0);
   EXPECT_TRUE(fs::exists(out + "/kept.mp4"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ConvertTest, ClosingDuringABatchStopsAndWaits) {
+  qvtest::TClipSpec spec;
+  spec.DurationSec = 4;
+  AddOne(qvtest::MakeClip(spec));
+  CopyStreams(true);
+  form1->btnStartClick();
+  ASSERT_TRUE(WaitFor([&] { return State(0) == "转换中..."; })) << Log();
+  QElapsedTimer t;
+  t.start();
+  form1->close();
+  // Returned once the conversion had ended, well before the clip's own end.
+  EXPECT_TRUE(form1->FFmpegQueue1.Terminated());
+  EXPECT_LT(t.elapsed(), 3000);
+  EXPECT_TRUE(platform.Opened.empty());
+  EXPECT_EQ(State(0), "转换中...");  // no notification reached the closing window
 }
 
 }  // namespace
