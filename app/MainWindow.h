@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "AVProbe.h"
 #include "ConversionProfile.h"
 #include "FFmpegLogger/FFmpegLogger.h"
 #include "FFmpegQueue/FFmpegQueue.h"
@@ -39,6 +40,7 @@ class TForm8;
 class TSkinChooser;
 class TVideoSurfaceWidget;
 class TQtMainThreadCaller;
+class TLogPipe;
 
 inline constexpr char kAppTitle[] = "Quorvel手机视频格式转换器";
 
@@ -149,7 +151,8 @@ class TForm1 : public QMainWindow {
   // Row of a task of the running batch (-1 when none).
   [[nodiscard]] int RowOfTask(int ATaskIndex) const;
 
-  TFFmpegQueue FFmpegQueue1;
+  // Its probe (AVProbe) is the media probe: sources are checked with it before queuing.
+  TFFmpegQueue FFmpegQueue1{QueueProbeFactory<TAVProbe>()};
 
   // --- Closing ---
   void FormCloseQuery();
@@ -282,6 +285,8 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<TQtMainThreadCaller> FMainThreadCaller;  // installed by this window
   // Where the logger joins the window.
   void LoggerDetachHandler();
+  std::shared_ptr<TLogPipe> FLogPipe;  // log lines from any thread into mmoLog
+  bool FLoggerWasInMainThread = true;  // the logger's delivery mode before this window
   // Where the conversion profile joins the window.
   void Button7Click();  // reset the profile
 

@@ -12,6 +12,7 @@
 #include "FFmpegLoader/FFmpegLoader.h"
 #include "FormatChooser.h"
 #include "JobListView.h"
+#include "LogPipe.h"
 #include "MainWindow.h"
 #include "core/AddSources.h"
 #include "core/ProgressCells.h"
@@ -21,6 +22,12 @@ namespace {
 
 QString Q(const std::string &s) {
   return QString::fromStdString(s);
+}
+
+// "#thread.level: message"
+QString LoggerLine(uint32_t AThreadID, TLogLevel ALevel, const std::string &AMsg) {
+  return Q("#" + std::to_string(AThreadID) + "." + std::to_string(static_cast<int>(ALevel)) + ": " +
+           AMsg);
 }
 
 bool IsFile(const std::string &APath) {
@@ -52,10 +59,15 @@ void TForm1::BuildConversion() {
   FFmpegQueue1.OnTerminate = [this](TCustomFFmpegQueue *ASender, const TTerminateInfo &AInfo) {
     FFmpegQueue1Terminate(ASender, AInfo);
   };
-  GlobalLogger().SetOnLog(
-      [this](const void *, uint32_t AThreadID, TLogLevel ALevel, const std::string &AMsg) {
-        FFLoggerLog(AThreadID, ALevel, AMsg);
-      });
+  // Lines are delivered in the logging thread and reach the log through the pipe: a
+  // thread that logs never waits for the UI thread.
+  FLogPipe = std::make_shared<TLogPipe>(this, [this](const QString &ALine) { AddLog(ALine); });
+  FLoggerWasInMainThread = GlobalLogger().TriggerEventInMainThread();
+  GlobalLogger().SetTriggerEventInMainThread(false);
+  GlobalLogger().SetOnLog([pipe = FLogPipe](const void *, uint32_t AThreadID, TLogLevel ALevel,
+                                            const std::string &AMsg) {
+    pipe->Push(LoggerLine(AThreadID, ALevel, AMsg));
+  });
 }
 
 void TForm1::ShutdownConversion() {
@@ -73,12 +85,15 @@ void TForm1::AddLogFramed(const std::string &ALine) {
 }
 
 void TForm1::FFLoggerLog(uint32_t AThreadID, TLogLevel ALogLevel, const std::string &ALogMsg) {
-  AddLog(Q("#" + std::to_string(AThreadID) + "." + std::to_string(static_cast<int>(ALogLevel)) +
-           ": " + ALogMsg));
+  if (FLogPipe) FLogPipe->Push(LoggerLine(AThreadID, ALogLevel, ALogMsg));
 }
 
 void TForm1::LoggerDetachHandler() {
+  if (!FLogPipe) return;
   GlobalLogger().SetOnLog(nullptr);
+  GlobalLogger().SetTriggerEventInMainThread(FLoggerWasInMainThread);
+  FLogPipe->Close();
+  FLogPipe.reset();
 }
 
 // ---------------------------------------------------------------- adding
@@ -106,18 +121,14 @@ bool TForm1::AddCommonBeginning() {
 }
 
 bool TForm1::ProbeSource(const std::string &ASource, std::string &AErrMsg) {
-  // The queue's probe opens and analyses the file; it keeps it until the next one.
-  AVFormatContext *ctx = nullptr;
-  int ret = ff::format.avformat_open_input(&ctx, ASource.c_str(), nullptr, nullptr);
-  if (ret >= 0) {
-    std::lock_guard<std::mutex> guard(CodecLock());
-    ret = ff::format.avformat_find_stream_info(ctx, nullptr);
+  // The queue's probe keeps the file open until the next one.
+  TAVProbe *probe = ProbeAs<TAVProbe>(FFmpegQueue1.AVProbe());
+  if (probe == nullptr) {
+    AErrMsg = "no media probe";
+    return false;
   }
-  if (ctx) ff::format.avformat_close_input(&ctx);
-  if (ret >= 0) return true;
-  char text[256] = {};
-  ff::util.av_strerror(ret, text, sizeof text);
-  AErrMsg = ASource + ": " + text;
+  if (probe->LoadFile(ASource, "")) return true;
+  AErrMsg = probe->LastErrMsg();
   return false;
 }
 

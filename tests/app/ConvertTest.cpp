@@ -13,7 +13,10 @@
 #include <QToolButton>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
+#include "FFUtils/MainThread.h"
+#include "FFmpegLogger/FFmpegLogger.h"
 #include "FormatChooser.h"
 #include "JobListView.h"
 #include "MainWindow.h"
@@ -402,6 +405,30 @@ TEST_F(ConvertTest, ClosingDuringABatchStopsAndWaits) {
   EXPECT_LT(t.elapsed(), 3000);
   EXPECT_TRUE(platform.Opened.empty());
   EXPECT_EQ(State(0), "转换中...");  // no notification reached the closing window
+}
+
+}  // namespace
+
+namespace {
+
+// A thread that logs while the UI thread waits for it must not stall; its lines reach the
+// log whole and in order, ahead of a line the UI thread logs afterwards.
+TEST_F(ConvertTest, LinesOfAThreadTheWindowWaitsForArriveInOrder) {
+  form1->mmoLog->clear();
+  uint32_t worker = 0;
+  std::thread t([&] {
+    worker = CurrentThreadID();
+    for (int i = 0; i < 200; ++i)
+      GlobalLogger().Log(nullptr, llWarning, "line " + std::to_string(i));
+  });
+  t.join();  // no event is served meanwhile
+  GlobalLogger().Log(nullptr, llError, std::string("after"));
+  const QStringList lines = form1->mmoLog->toPlainText().split('\n');
+  ASSERT_EQ(lines.size(), 201);
+  for (int i = 0; i < 200; ++i)
+    ASSERT_EQ(lines[i].toStdString(),
+              "#" + std::to_string(worker) + ".4: line " + std::to_string(i));
+  EXPECT_EQ(lines[200].toStdString(), "#" + std::to_string(CurrentThreadID()) + ".3: after");
 }
 
 }  // namespace
