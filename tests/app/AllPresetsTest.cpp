@@ -177,7 +177,8 @@ class AllPresetsTest : public ::testing::TestWithParam<int> {
     for (const auto &m : platform.Messages) {
       if (m.Text.find("not supported yet") != std::string::npos) return "SKIP:" + m.Text;
       const std::string missing = MissingEncoder(m.Text);
-      EXPECT_FALSE(missing.empty()) << APresetId << " failed: " << m.Text;
+      EXPECT_FALSE(missing.empty()) << APresetId << " failed: " << m.Text << "\n"
+                                    << form1->mmoLog->toPlainText().toStdString();
       return missing.empty() ? "FAILED: " + m.Text : "missing encoder " + missing;
     }
     const std::string file = expected.FileName;
