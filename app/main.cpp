@@ -8,6 +8,7 @@
 #include "MainWindow.h"
 #include "OptionsDialog.h"
 #include "PresetsLink.h"
+#include "PreviewWindow.h"
 
 int main(int argc, char **argv) {
   QApplication app(argc, argv);
@@ -17,6 +18,7 @@ int main(int argc, char **argv) {
   TForm1 Form1(platform,
                TAppPaths::FromEnvironment(QCoreApplication::applicationDirPath().toStdString()));
   platform.SetParentWindow(&Form1);
+  SetPreviewWindowFactory(MakeQtPreviewWindowFactory(&Form1));
 
   // Dialogs in creation order: About box, format chooser, options dialog, media
   // information dialog.
