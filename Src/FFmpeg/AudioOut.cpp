@@ -313,8 +313,11 @@ void TCustomFFmpeg::ReceivePackets(TAVOutputStream &AOst) {
       if (const uint8_t *sd =
               ff::codec.av_packet_get_side_data(pkt.get(), AV_PKT_DATA_QUALITY_STATS, &sdSize);
           sd && sdSize >= 5) {
-        AOst.last_quality =
+        const int quality =
             static_cast<int>(sd[0] | sd[1] << 8 | sd[2] << 16 | static_cast<uint32_t>(sd[3]) << 24);
+        // Some encoders (libx264 while draining) mark the last packets with no quantiser;
+        // the last one they did give still stands for the stream.
+        if (quality >= 0) AOst.last_quality = quality;
         AOst.last_pict_type = sd[4];
         const int errors = sdSize >= 6 ? sd[5] : 0;
         for (int i = 0; i < 3 && i < errors && 8 + 8 * (i + 1) <= static_cast<int>(sdSize); ++i) {

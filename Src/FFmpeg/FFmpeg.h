@@ -65,6 +65,7 @@ struct TAVInputStream {
   int decoder_flushed = 0;
   AVFilterContext *out_video_filter = nullptr;
   AVFilterContext *input_video_filter = nullptr;
+  int filter_flushed = 0;            // the graph's input has been ended
   AVFrame *decoded_frame = nullptr;  // owned; the last decoded picture or samples
 };
 
@@ -408,6 +409,10 @@ class TCustomFFmpeg {
   void EncodeAudioFrame(TAVOutputStream &AOst, int ASamples, bool APadToFrameSize);
   void ReceivePackets(TAVOutputStream &AOst);
   void DispatchPicture(TAVInputStream &AIst, AVFrame *AFrame);
+  // Pictures waiting in the stream's filter graph go to the outputs.
+  void DrainVideoFilter(TAVInputStream &AIst);
+  // Ends the graph's input so that filters that hold pictures back give them up.
+  void FlushVideoFilter(TAVInputStream &AIst);
   void PrepareDecodedPicture(TAVInputStream &AIst, AVFrame *AFrame);
   void CustomHook(TAVInputStream &AIst, AVFrame *AFrame);
   int ConfigureVideoFilters(TAVInputStream &AIst, TAVOutputStream &AOst, const AVFrame *AFrame);

@@ -450,6 +450,7 @@ void TCustomFFmpeg::Transcode() {
   }
   if (FJoinMode) {
     // The encoders ran across every input; drain them once, at the very end.
+    for (TAVInputStream &ist : Fist_table) FlushVideoFilter(ist);
     for (TAVOutputStream &ost : Fost_table)
       if (ost.file_index == 0 && ost.encoding_needed &&
           ost.enc->codec_type != AVMEDIA_TYPE_SUBTITLE)

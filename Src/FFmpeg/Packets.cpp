@@ -91,7 +91,10 @@ int TCustomFFmpeg::ProcessInputPacket(TAVInputStream &AIst, int AIstIndex, const
     for (TAVOutputStream &ost : Fost_table)
       if (ost.source_index == AIstIndex && !ost.encoding_needed) StreamCopy(ost, AIst, APkt);
   }
-  if (!APkt && ADrainEncoders) DrainEncoders(AIst);
+  if (!APkt && ADrainEncoders) {
+    FlushVideoFilter(AIst);
+    DrainEncoders(AIst);
+  }
   return 0;
 }
 

@@ -63,7 +63,10 @@ void TCustomFFmpeg::ReleaseEncodeState() {
   if (Fgraph) ff::filter.avfilter_graph_free(&Fgraph);
   if (Fdeinterlace_graph) ff::filter.avfilter_graph_free(&Fdeinterlace_graph);
   Fdeinterlace_src = Fdeinterlace_sink = nullptr;
-  for (TAVInputStream &ist : Fist_table) ist.input_video_filter = ist.out_video_filter = nullptr;
+  for (TAVInputStream &ist : Fist_table) {
+    ist.input_video_filter = ist.out_video_filter = nullptr;
+    ist.filter_flushed = 0;
+  }
   if (FHookFrame) ff::util.av_frame_free(&FHookFrame);
   FHookContext.Reset();
   FPostContext.Reset();
@@ -105,13 +108,31 @@ void TCustomFFmpeg::DispatchPicture(TAVInputStream &AIst, AVFrame *AFrame) {
   if (ff::filter.av_buffersrc_add_frame_flags(AIst.input_video_filter, AFrame,
                                               AV_BUFFERSRC_FLAG_KEEP_REF) < 0)
     throw FFmpegException("Error while filtering video");
+  DrainVideoFilter(AIst);
+}
+
+void TCustomFFmpeg::DrainVideoFilter(TAVInputStream &AIst) {
+  const int index = static_cast<int>(&AIst - Fist_table.data());
   ff::FramePtr out(ff::util.av_frame_alloc());
   if (!out) throw FFmpegException("av_mallocz fail");
   while (ff::filter.av_buffersink_get_frame(AIst.out_video_filter, out.get()) >= 0) {
     if (out->pts != AV_NOPTS_VALUE) AIst.pts = out->pts;
-    toOutputs(out.get());
+    for (TAVOutputStream &ost : Fost_table)
+      if (ost.source_index == index && ost.encoding_needed &&
+          ost.enc->codec_type == AVMEDIA_TYPE_VIDEO)
+        do_video_out(ost, AIst, out.get());
     ff::util.av_frame_unref(out.get());
   }
+}
+
+void TCustomFFmpeg::FlushVideoFilter(TAVInputStream &AIst) {
+  if (!AIst.input_video_filter || AIst.filter_flushed) return;
+  AIst.filter_flushed = 1;
+  // The end lies after the last picture, so that rate changers know its duration.
+  const int64_t end = AIst.next_pts != AV_NOPTS_VALUE ? AIst.next_pts : AIst.pts;
+  if (ff::filter.av_buffersrc_close(AIst.input_video_filter, end, AV_BUFFERSRC_FLAG_PUSH) < 0)
+    throw FFmpegException("Error while filtering video");
+  DrainVideoFilter(AIst);
 }
 
 void TCustomFFmpeg::PrepareDecodedPicture(TAVInputStream &AIst, AVFrame *AFrame) {
@@ -213,9 +234,13 @@ int TCustomFFmpeg::ConfigureVideoFilters(TAVInputStream &AIst, TAVOutputStream &
   };
   AVRational sar = AFrame->sample_aspect_ratio;
   if (sar.num <= 0 || sar.den <= 0) sar = AVRational{0, 1};
-  const std::string srcArgs =
+  std::string srcArgs =
       Format("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d", AFrame->width,
              AFrame->height, AFrame->format, AV_TIME_BASE, sar.num, sar.den);
+  // Filters that make pictures of their own (padding, rate changes) time them by the rate.
+  AVRational rate = AIst.st->avg_frame_rate;
+  if (rate.num <= 0 || rate.den <= 0) rate = AIst.st->r_frame_rate;
+  if (rate.num > 0 && rate.den > 0) srcArgs += Format(":frame_rate=%d/%d", rate.num, rate.den);
   AVFilterContext *src = nullptr, *sink = nullptr;
   if (ff::filter.avfilter_graph_create_filter(&src, ff::filter.avfilter_get_by_name("buffer"),
                                               "src", srcArgs.c_str(), nullptr, Fgraph) < 0)
