@@ -116,14 +116,27 @@ struct TOutputStreamSetup {
   std::vector<std::string> bsf_names;
 };
 
+// I/O for a file name the libraries cannot open by themselves (e.g. a caller's stream
+// object behind a "stream:" name). It lives as long as the container that uses it.
+class TCustomIO {
+ public:
+  virtual ~TCustomIO() = default;
+  [[nodiscard]] virtual AVIOContext *Context() const = 0;
+};
+// Gives the I/O for a name (AWrite: for an output), or null when the name is not its own.
+using TCustomIOOpener =
+    std::function<std::shared_ptr<TCustomIO>(const std::string &AFileName, bool AWrite)>;
+
 struct TOutputFileSetup {
   AVFormatContext *ctx = nullptr;  // owned (only by the first slot in join mode)
   std::vector<TOutputStreamSetup> streams;
+  std::shared_ptr<TCustomIO> io;  // set when ctx->pb is the opener's; freed after ctx
 };
 
 struct TInputFileSetup {
   AVFormatContext *ctx = nullptr;          // owned
   std::vector<AVCodecContext *> decoders;  // owned, one per stream
+  std::shared_ptr<TCustomIO> io;           // set when ctx->pb is the opener's; freed after ctx
 };
 
 class TCustomFFmpeg;
@@ -210,6 +223,8 @@ class TCustomFFmpeg {
   // --- inputs and outputs ---
   bool OpenInputFile(const std::string &AFileName);
   int OpenOutputFile(const std::string &AFileName, bool AJoin = false);
+  // Asked first for every input and output name; without an answer the libraries open it.
+  TCustomIOOpener CustomIOOpener;
 
   // --- run control ---
   TConvertThread *StartConvert(bool AUseThread);

@@ -24,8 +24,11 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &AFileName) {
       throw FFmpegException(Format("Unknown input format: \"%s\"", Flast_asked_format.c_str()));
     Flast_asked_format.clear();
   }
+  // Declared before the container: whatever path frees the container, this goes after.
+  std::shared_ptr<TCustomIO> io = CustomIOOpener ? CustomIOOpener(AFileName, false) : nullptr;
   AVFormatContext *ic = ff::format.avformat_alloc_context();
   if (!ic) throw FFmpegException("avformat_alloc_context failed");
+  if (io) ic->pb = io->Context();
   bool opened = false;
   auto fail = [&](const std::string &AMsg) {
     FLastErrMsg = AMsg;
@@ -131,6 +134,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string &AFileName) {
 
   TInputFileSetup in;
   in.ctx = ic;
+  in.io = io;
   for (unsigned i = 0; i < ic->nb_streams; ++i) {
     AVStream *st = ic->streams[i];
     AVCodecContext *dec = ff::codec.avcodec_alloc_context3(nullptr);
@@ -223,6 +227,7 @@ void TCustomFFmpeg::ReleaseInputs() {
   for (TInputFileSetup &in : Finput_files) {
     for (AVCodecContext *&d : in.decoders) ff::codec.avcodec_free_context(&d);
     if (in.ctx) ff::format.avformat_close_input(&in.ctx);
+    in.io.reset();
   }
   Finput_files.clear();
   Finput_files_ts_offset.clear();

@@ -348,9 +348,12 @@ int TCustomFFmpeg::OpenOutputFile(const std::string &AFileName, bool AJoin) {
       --Fnb_output_files;
     }
     for (TOutputStreamSetup &s : out->streams) ff::codec.avcodec_free_context(&s.enc);
-    if (out->ctx->pb && !(out->ctx->oformat->flags & AVFMT_NOFILE))
+    if (out->io)
+      out->ctx->pb = nullptr;
+    else if (out->ctx->pb && !(out->ctx->oformat->flags & AVFMT_NOFILE))
       ff::format.avio_closep(&out->ctx->pb);
     ff::format.avformat_free_context(out->ctx);
+    out->io.reset();
     return -1;
   };
 
@@ -419,7 +422,10 @@ int TCustomFFmpeg::OpenOutputFile(const std::string &AFileName, bool AJoin) {
 
   if ((of->flags & AVFMT_NEEDNUMBER) && !ff::format.av_filename_number_test(AFileName.c_str()))
     return fail(ErrorToStr(AFileName, -33));
-  if (!(of->flags & AVFMT_NOFILE)) {
+  if (!(of->flags & AVFMT_NOFILE) && CustomIOOpener) out->io = CustomIOOpener(AFileName, true);
+  if (out->io) {
+    out->ctx->pb = out->io->Context();
+  } else if (!(of->flags & AVFMT_NOFILE)) {
     // Opening for writing truncates: never let an output overwrite one of the inputs.
     struct stat outStat {};
     if (::stat(AFileName.c_str(), &outStat) == 0)
@@ -462,11 +468,17 @@ void TCustomFFmpeg::ReleaseOutputs() {
   for (std::unique_ptr<TOutputFileSetup> &out : FOwnedOutputs) {
     AVFormatContext *oc = out->ctx;
     std::string name = oc->url ? oc->url : "";
-    const bool hasFile = !(oc->oformat->flags & AVFMT_NOFILE);
-    if (hasFile && oc->pb) ff::format.avio_closep(&oc->pb);
+    const bool hasFile = !(oc->oformat->flags & AVFMT_NOFILE) && !out->io;
+    if (out->io) {
+      if (oc->pb) ff::format.avio_flush(oc->pb);
+      oc->pb = nullptr;
+    } else if (hasFile && oc->pb) {
+      ff::format.avio_closep(&oc->pb);
+    }
     for (TOutputStreamSetup &s : out->streams) ff::codec.avcodec_free_context(&s.enc);
     ff::format.avformat_free_context(oc);
     out->ctx = nullptr;
+    out->io.reset();
     struct stat sb {};
     if (hasFile && !name.empty() && ::stat(name.c_str(), &sb) == 0 && S_ISREG(sb.st_mode) &&
         sb.st_size == 0)

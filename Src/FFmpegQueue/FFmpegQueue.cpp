@@ -8,6 +8,7 @@
 
 #include "../FFUtils/FFUtils.h"
 #include "../FFmpegLoader/FFmpegLoader.h"
+#include "StreamIO.h"
 
 namespace {
 
@@ -103,7 +104,24 @@ TFFmpeg::TFFmpeg(int AMaxFiles)
     : TCustomFFmpeg(AMaxFiles),
       FAVProbes(AMaxFiles),
       FInputOptions(AMaxFiles),
-      FOutputOptions(AMaxFiles) {}
+      FOutputOptions(AMaxFiles) {
+  CustomIOOpener = [this](const std::string &AFileName, bool AWrite) -> std::shared_ptr<TCustomIO> {
+    for (const auto &s : FStreams)
+      if (s.first == AFileName) return OpenStreamIO(*s.second, AWrite);
+    return nullptr;
+  };
+}
+
+void TFFmpeg::AddStream(const std::string &AFileName, TStream *AStream) {
+  RemoveStream(AFileName);
+  FStreams.emplace_back(AFileName, AStream);
+}
+
+void TFFmpeg::RemoveStream(const std::string &AFileName) {
+  FStreams.erase(std::remove_if(FStreams.begin(), FStreams.end(),
+                                [&](const auto &s) { return s.first == AFileName; }),
+                 FStreams.end());
+}
 
 TFFmpeg::~TFFmpeg() {
   // The run must be over before the probes that borrow its containers go.
@@ -318,9 +336,25 @@ void TCustomFFmpegQueue::ConnectTask(TFFmpeg &ATask) {
 }
 
 int TCustomFFmpegQueue::AddTask(const std::string &AFileName, const TInputOptions *AOptions) {
+  return AddTask(AFileName, AOptions, nullptr);
+}
+
+int TCustomFFmpegQueue::AddTask(TStream *AStream, const std::string &APrivateData,
+                                const TInputOptions *AOptions) {
+  CheckNotWorking("AddTask");
+  if (!AStream) {
+    FLastErrMsg = "No stream given";
+    return -1;
+  }
+  return AddTask(StreamFileName(AStream, APrivateData), AOptions, AStream);
+}
+
+int TCustomFFmpegQueue::AddTask(const std::string &AFileName, const TInputOptions *AOptions,
+                                TStream *AStream) {
   CheckNotWorking("AddTask");
   try {
     auto task = std::make_unique<TFFmpeg>(CustomMaxFiles);
+    if (AStream) task->AddStream(AFileName, AStream);
     task->ResetForTask();
     task->SetVerbose(Verbose);
     task->SetPostHook(phPreview, FPreview);
@@ -560,6 +594,22 @@ bool TCustomFFmpegQueue::SetOutputFile(int ATaskIndex, const std::string &AFileN
                                        const std::string &AExtOptions) {
   const TOutputOptions o = OutputOptionsFromText(AExtOptions);
   return SetOutputFile(ATaskIndex, AFileName, &o);
+}
+
+bool TCustomFFmpegQueue::SetOutputStream(int ATaskIndex, TStream *AStream,
+                                         const std::string &APrivateData,
+                                         const TOutputOptions *AOptions) {
+  CheckNotWorking("SetOutputFile");
+  TFFmpeg &task = CheckedTask(ATaskIndex);
+  if (!AStream) {
+    FLastErrMsg = "No stream given";
+    return false;
+  }
+  const std::string name = StreamFileName(AStream, APrivateData);
+  task.AddStream(name, AStream);
+  if (SetOutputFile(ATaskIndex, name, AOptions)) return true;
+  task.RemoveStream(name);
+  return false;
 }
 
 // ---------------------------------------------------------------- list

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "../FFUtils/Streams.h"
 #include "../FFmpeg/FFmpeg.h"
 #include "OptionRecords.h"
 #include "QueueEvents.h"
@@ -47,10 +48,17 @@ class TFFmpeg : public TCustomFFmpeg {
   // post-hook lock; safe while the task runs.
   void SetPostHook(TPostHook AHook, bool AOn);
 
+  // Lets the task open AFileName through AStream (the stream forms' names).
+  void AddStream(const std::string &AFileName, TStream *AStream);
+  void RemoveStream(const std::string &AFileName);
+
   // Position in the queue's list; kept current by the queue while it is idle.
   int TaskIndex = -1;
 
  private:
+  // The caller's streams by the file names formed for them; the caller keeps them alive
+  // as long as the task.
+  std::vector<std::pair<std::string, TStream *>> FStreams;
   std::vector<std::unique_ptr<TQueueProbe>> FAVProbes;
   std::vector<std::unique_ptr<TInputOptions>> FInputOptions;
   std::vector<std::unique_ptr<TOutputOptions>> FOutputOptions;
@@ -95,12 +103,20 @@ class TCustomFFmpegQueue {
   // --- set-up (main thread, never while working) ---
   int AddTask(const std::string &AFileName, const TInputOptions *AOptions = nullptr);
   int AddTask(const std::string &AFileName, const std::string &AExtOptions);
+  // The task reads its first input from AStream, which must outlive the task; the input
+  // is named "stream:<address>:<APrivateData>".
+  int AddTask(TStream *AStream, const std::string &APrivateData,
+              const TInputOptions *AOptions = nullptr);
   bool AddInputFile(int ATaskIndex, const std::string &AFileName,
                     const TInputOptions *AOptions = nullptr);
   bool AddInputFile(int ATaskIndex, const std::string &AFileName, const std::string &AExtOptions);
   bool SetOutputFile(int ATaskIndex, const std::string &AFileName,
                      const TOutputOptions *AOptions = nullptr);
   bool SetOutputFile(int ATaskIndex, const std::string &AFileName, const std::string &AExtOptions);
+  // An output written to AStream, which must outlive the task. The output format comes
+  // from the "f" option or from the extension of APrivateData.
+  bool SetOutputStream(int ATaskIndex, TStream *AStream, const std::string &APrivateData,
+                       const TOutputOptions *AOptions = nullptr);
   void ClearTasks();
   void Exchange(int ATaskIndex1, int ATaskIndex2);
   void RemoveTask(int ATaskIndex);
@@ -165,6 +181,7 @@ class TCustomFFmpegQueue {
   void ApplyInputOptions(TFFmpeg &ATask, int AIndex, const TInputOptions &AOptions);
   void AttachProbe(TFFmpeg &ATask, int AIndex);
   void ConnectTask(TFFmpeg &ATask);
+  int AddTask(const std::string &AFileName, const TInputOptions *AOptions, TStream *AStream);
   static TInputOptions InputOptionsFromText(const std::string &AText);
   static TOutputOptions OutputOptionsFromText(const std::string &AText);
   void StartNextTask();
