@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "AVProbe.h"
+#include "AppPaths.h"
 #include "ConvertCommand.h"
 #include "FFmpegLoader/FFmpegLoader.h"
 #include "PresetConvert.h"
@@ -63,16 +64,8 @@ std::string ProgramFolder() {
 }  // namespace
 
 std::string LibAVFolder(const std::string &AProgramFolder) {
-  const auto isFolder = [](const std::string &APath) {
-    struct stat sb {};
-    return ::stat(APath.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode);
-  };
-  const std::string beside = AProgramFolder + "LibAV";
-  if (isFolder(beside)) return beside;
-  // Installed: <prefix>/bin/quorvel-cli and <prefix>/lib/quorvel/LibAV.
-  const std::string installed = AProgramFolder + "../lib/quorvel/LibAV";
-  if (isFolder(installed)) return installed;
-  return beside;
+  // Beside the program, or <prefix>/lib/quorvel/LibAV when installed.
+  return TAppPaths::FromEnvironment(AProgramFolder).ProgramFile("LibAV");
 }
 
 bool LoadLibrariesBesideProgram(TLibraries ALibraries, std::string &AErrMsg) {

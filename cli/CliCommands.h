@@ -32,8 +32,9 @@ inline constexpr int kExitUsage = 2;
 // message in AErrMsg.
 [[nodiscard]] bool LoadLibrariesBesideProgram(std::string &AErrMsg);
 [[nodiscard]] bool LoadLibrariesBesideProgram(TLibraries ALibraries, std::string &AErrMsg);
-// The "LibAV" folder of a program in AProgramFolder (ending in "/"): beside it, else the
-// installed <prefix>/lib/quorvel/LibAV, else (for the system search) beside it.
+// The "LibAV" folder of a program in AProgramFolder: beside it, else the installed
+// <prefix>/lib/quorvel/LibAV; a folder without the libraries leaves them to the system
+// search.
 [[nodiscard]] std::string LibAVFolder(const std::string &AProgramFolder);
 
 }  // namespace cli

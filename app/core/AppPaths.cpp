@@ -15,6 +15,10 @@ std::string Join(const std::string &ADir, const std::string &AName) {
   return ADir + "/" + AName;
 }
 
+bool Exists(const std::string &APath) {
+  return ::access(APath.c_str(), F_OK) == 0;
+}
+
 bool Writable(const std::string &ADir) {
   return !ADir.empty() && ::access(ADir.c_str(), W_OK | X_OK) == 0;
 }
@@ -38,7 +42,12 @@ TAppPaths TAppPaths::FromEnvironment(const std::string &AProgramDir) {
   return p;
 }
 
+bool TAppPaths::Installed() const {
+  return !ProgramDir.empty() && Exists(Join(ProgramDir, "../share/quorvel"));
+}
+
 std::string TAppPaths::SettingsFile() const {
+  if (Installed()) return SettingsFileFor(false);
   std::string beside = Join(ProgramDir, "system.ini");
   // An existing file we may write is still used where it is.
   return SettingsFileFor(Writable(ProgramDir) || ::access(beside.c_str(), W_OK) == 0);
@@ -61,5 +70,11 @@ std::string TAppPaths::DefaultSnapshotFolder() const {
 }
 
 std::string TAppPaths::ProgramFile(const std::string &ARelative) const {
-  return Join(ProgramDir, ARelative);
+  const std::string beside = Join(ProgramDir, ARelative);
+  if (Exists(beside) || !Installed()) return beside;
+  for (const char *folder : {"../share/quorvel", "../lib/quorvel"}) {
+    const std::string installed = Join(Join(ProgramDir, folder), ARelative);
+    if (Exists(installed)) return installed;
+  }
+  return beside;
 }

@@ -12,9 +12,12 @@ struct TAppPaths {
   // From the environment (HOME, XDG_CONFIG_HOME) for a program living in AProgramDir.
   [[nodiscard]] static TAppPaths FromEnvironment(const std::string &AProgramDir);
 
-  // "system.ini" beside the program; when that folder cannot be written (a program
-  // installed system-wide) the program's folder under the configuration folder, which
-  // is created on demand.
+  // An installed program: <prefix>/bin beside <prefix>/share/quorvel.
+  [[nodiscard]] bool Installed() const;
+
+  // "system.ini" beside the program; when that folder cannot be written or the program
+  // is installed (its folder is not the user's) the program's folder under the
+  // configuration folder, which is created on demand.
   [[nodiscard]] std::string SettingsFile() const;
   // The same choice with the folder's writability given.
   [[nodiscard]] std::string SettingsFileFor(bool AProgramDirWritable) const;
@@ -22,6 +25,8 @@ struct TAppPaths {
   [[nodiscard]] std::string DefaultOutputFolder() const;
   // "快照" inside the default output folder.
   [[nodiscard]] std::string DefaultSnapshotFolder() const;
-  // A file of the program's folder, e.g. "sounds/ring001.wav".
+  // A file of the program's folder, e.g. "sounds/ring001.wav" or "LibAV". An installed
+  // program that has no such file beside it takes <prefix>/share/quorvel/ARelative or
+  // <prefix>/lib/quorvel/ARelative, whichever exists.
   [[nodiscard]] std::string ProgramFile(const std::string &ARelative) const;
 };
