@@ -4,9 +4,26 @@
 
 #include <cstdlib>
 
+#include "FFmpegLoader/FFmpegLoader.h"
 #include "OutputNaming.h"
 
 namespace {
+
+// True when an output that names no video codec gets H.264 from libx264: the codec its
+// container chooses by itself. libx264 refuses the engine's generic defaults, so such an
+// output needs the x264 preset as much as one that names libx264.
+bool ContainerDefaultIsX264(const TOutputOptions &AOutput) {
+  if (ff::format.av_guess_format == nullptr || ff::codec.avcodec_find_encoder == nullptr)
+    return false;
+  const char *format = AOutput.FileFormat.empty() ? nullptr : AOutput.FileFormat.c_str();
+  const AVOutputFormat *of = ff::format.av_guess_format(format, AOutput.FileName.c_str(), nullptr);
+  if (of == nullptr) return false;
+  const AVCodecID id =
+      ff::format.av_guess_codec(of, nullptr, AOutput.FileName.c_str(), nullptr, AVMEDIA_TYPE_VIDEO);
+  if (id != AV_CODEC_ID_H264) return false;
+  const AVCodec *encoder = ff::codec.avcodec_find_encoder(id);
+  return encoder != nullptr && std::string(encoder->name) == "libx264";
+}
 
 int32_t ToInt(const std::string &AText) {
   return static_cast<int32_t>(std::strtol(AText.c_str(), nullptr, 10));
@@ -74,5 +91,7 @@ TOutputOptions BuildOutputOptions(const std::string &AOutputName,
   }
   if (!p.Video_AudioCodec.empty() && p.Video_AudioCodec != "AUTO")
     o.AudioCodec = p.Video_AudioCodec;
+  if (o.VideoCodec.empty() && !o.DisableVideo && o.VideoPreset.empty() && ContainerDefaultIsX264(o))
+    o.VideoPreset = "libx264-default";
   return o;
 }

@@ -31,10 +31,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kMp4Mpeg4 = 2801;  // ".mp4", mpeg4 video, source size
-constexpr int kMkvXvid = 2806;   // ".mkv", mpeg4 with the tag XVID
-constexpr int kAviXvid = 1602;   // ".avi", mpeg4 with the tag XVID
-constexpr int kMp4X264 = 2701;   // ".mp4", libx264
+constexpr int kMp4Mpeg4 = 2801;   // ".mp4", mpeg4 video, source size
+constexpr int kMkvXvid = 2806;    // ".mkv", mpeg4 with the tag XVID
+constexpr int kAviXvid = 1602;    // ".avi", mpeg4 with the tag XVID
+constexpr int kMp4X264 = 2701;    // ".mp4", libx264
+constexpr int kMovDefault = 103;  // ".mov", no video codec: the container's H.264
 
 class ConvertTest : public ::testing::Test {
  protected:
@@ -266,13 +267,16 @@ TEST_F(ConvertTest, PresetCodecRulesReachTheSlots) {
   AddOne(clip, kAviXvid);
   AddOne(clip, kMkvXvid);
   AddOne(clip, kMp4X264);
-  ASSERT_EQ(Rows(), 3) << Log();
+  AddOne(clip, kMovDefault);
+  ASSERT_EQ(Rows(), 4) << Log();
   EXPECT_EQ(Slot(0).VideoCodec, "mpeg4");
   EXPECT_EQ(Slot(0).VideoTag, "XVID");
   EXPECT_EQ(Slot(1).VideoTag, "");
   EXPECT_EQ(Slot(2).VideoCodec, "libx264");
   EXPECT_EQ(Slot(2).VideoPreset, "libx264-default");
   EXPECT_EQ(Slot(2).TimeStart, 0);
+  EXPECT_EQ(Slot(3).VideoCodec, "");
+  EXPECT_EQ(Slot(3).VideoPreset, "libx264-default");  // libx264 refuses the plain defaults
 }
 
 TEST_F(ConvertTest, BatchConvertsEveryRowAndOpensTheFolder) {
@@ -364,6 +368,24 @@ TEST_F(ConvertTest, PauseThenStartResumes) {
   ASSERT_TRUE(WaitFor([&] { return BatchEnded(); })) << Log();
   ASSERT_TRUE(WaitFor([&] { return State(0) == "完成"; }, 3000));
   EXPECT_TRUE(platform.Opened.empty());
+}
+
+TEST_F(ConvertTest, SourceOfUnknownDurationShowsNAThenEnds) {
+  qvtest::TClipSpec spec;  // a raw elementary stream: no duration anywhere
+  spec.Container = "m4v";
+  spec.Audio.clear();
+  AddOne(qvtest::MakeClip(spec));
+  ASSERT_EQ(Rows(), 1) << Log();
+  form1->Slots.IO1[0].ExtOptions = "re";  // read at its own pace: the run lasts 2 s
+  form1->btnStartClick();
+  ASSERT_TRUE(WaitFor([&] { return State(0) == "转换中..."; })) << Log();
+  EXPECT_EQ(form1->AdvListView1->ProgressText(0), QStringLiteral("N/A"));
+  EXPECT_EQ(Cell(0, TAdvListView::colTime).substr(0, 6), "00:00:");
+  ASSERT_TRUE(WaitFor([&] { return BatchEnded(); })) << Log();
+  // The finished task's delayed mark replaces "N/A" with 100.
+  ASSERT_TRUE(WaitFor([&] { return form1->AdvListView1->Progress(0) == 100; }, 3000));
+  EXPECT_EQ(State(0), "完成");
+  EXPECT_GT(fs::file_size(Slot(0).FileName), 0u);
 }
 
 TEST_F(ConvertTest, RowWhoseSourceVanishedIsMarkedAndOthersKeepTheirRows) {
