@@ -208,7 +208,8 @@ void TForm1::BuildListPanel(QWidget *AParent) {
   connect(btnClear2, &QPushButton::clicked, this, &TForm1::btnClearClick);
   connect(AdvListView1, &QTableWidget::itemSelectionChanged, this, &TForm1::AdvListView1SelectItem);
   AdvListView1->viewport()->installEventFilter(this);
-  // "信息" and the double-click belong to the media information dialog.
+  connect(btnInfo, &QPushButton::clicked, this, &TForm1::suiButton12Click);
+  connect(AdvListView1, &QAbstractItemView::doubleClicked, this, &TForm1::suiButton12Click);
 }
 
 void TForm1::BuildPreviewPanel(QWidget *AParent) {

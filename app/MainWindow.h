@@ -17,6 +17,7 @@
 #include "core/ControlStates.h"
 #include "core/IniFile.h"
 #include "core/JobSlots.h"
+#include "core/MediaInfo.h"
 #include "core/OutputNaming.h"
 #include "core/Platform.h"
 
@@ -37,6 +38,7 @@ class TAdvListView;
 class TForm4;
 class TForm7;
 class TForm8;
+class TForm9;
 class TSkinChooser;
 class TVideoSurfaceWidget;
 class TQtMainThreadCaller;
@@ -101,6 +103,12 @@ class TForm1 : public QMainWindow {
   int AddListRow(const std::string &ASource, const TInputOptions &AInput,
                  const TOutputOptions &AOutput);
   void ShowPlaceholder(bool AShow);
+
+  // --- Media information dialog (MainWindowInfo.cpp) ---
+  // "信息" and a double-click on the list: describe the selected row's source.
+  void suiButton12Click();
+  void SetInfoDialog(TForm9 *AForm) { Form9 = AForm; }
+  TMediaInfoFields InfoFields;  // what the dialog shows, gathered from the probe
 
   // --- Snapshot settings of the preview panel ---
   void BMP1Click();
@@ -239,6 +247,7 @@ class TForm1 : public QMainWindow {
   TForm4 *Form4 = nullptr;
   TForm7 *Form7 = nullptr;  // format chooser
   TForm8 *Form8 = nullptr;  // options dialog
+  TForm9 *Form9 = nullptr;  // media information dialog
 
  protected:
   void closeEvent(QCloseEvent *AEvent) override;
@@ -283,6 +292,8 @@ class TForm1 : public QMainWindow {
   void ShutdownPreviewPlayer();
   std::string FLastSnapshot;
   std::unique_ptr<TQtMainThreadCaller> FMainThreadCaller;  // installed by this window
+  // The probe behind the media information dialog; it keeps the last file loaded.
+  TAVProbe FInfoProbe;
   // Where the logger joins the window.
   void LoggerDetachHandler();
   std::shared_ptr<TLogPipe> FLogPipe;  // log lines from any thread into mmoLog

@@ -6,6 +6,7 @@
 #include "DesktopPlatform.h"
 #include "FormatChooser.h"
 #include "MainWindow.h"
+#include "MediaInfoDialog.h"
 #include "OptionsDialog.h"
 #include "PresetsLink.h"
 #include "PreviewWindow.h"
@@ -28,6 +29,8 @@ int main(int argc, char **argv) {
   TForm7 Form7(Form1.Profile, presetsLink, &Form1);
   TForm8 Form8(Form1.Profile, presetsLink, &Form7, &Form1);
   Form1.SetFormatDialogs(&Form7, &Form8);
+  TForm9 Form9(Form1.InfoFields, &Form1);
+  Form1.SetInfoDialog(&Form9);
 
   Form1.show();
   return app.exec();
