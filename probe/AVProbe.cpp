@@ -5,11 +5,12 @@
 #include <mutex>
 #include <vector>
 
+#include "FFUtils/FFUtils.h"
 #include "FFmpegLoader/AVPtr.h"
-#include "ProbeShared.h"
+#include "FFmpegLogger/FFmpegLogger.h"
 #include "ProbeTexts.h"
+#include "UnicodeProtocol/UnicodeProtocol.h"
 
-using probe_shared::TProbeLogLevel;
 using probe_text::Format;
 
 namespace {
@@ -34,17 +35,47 @@ int32_t TagNumber(const AVDictionary *ATags, const char *AKey) {
   return static_cast<int32_t>(n);
 }
 
-std::string Trim(std::string s) {
-  const auto notSpace = [](unsigned char c) { return c > ' '; };
-  size_t b = 0;
-  while (b < s.size() && !notSpace(s[b])) ++b;
-  size_t e = s.size();
-  while (e > b && !notSpace(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
-
 int64_t ToMicroseconds(int64_t AValue, AVRational ATimeBase) {
   return ff::util.av_rescale_q(AValue, ATimeBase, AVRational{1, AV_TIME_BASE});
+}
+
+std::string CodecNameText(const AVCodecParameters *APar) {
+  if (const AVCodec *dec = ff::codec.avcodec_find_decoder(APar->codec_id)) {
+    const std::string longName = dec->long_name ? Trim(dec->long_name) : "";
+    return longName.empty() ? dec->name : Format("%s(%s)", dec->name, longName.c_str());
+  }
+  if (APar->codec_id == AV_CODEC_ID_MPEG2TS) return "mpeg2ts";
+  // Without a decoder the codec's registered name is what the stream can tell.
+  if (APar->codec_id != AV_CODEC_ID_NONE) {
+    if (const AVCodecDescriptor *d = ff::codec.avcodec_descriptor_get(APar->codec_id)) {
+      const std::string name = Trim(std::string(d->name).substr(0, 32));
+      if (!name.empty()) return name;
+    }
+  }
+  const uint32_t tag = APar->codec_tag;
+  const auto printable = [](uint32_t c) { return c >= 32 && c <= 126; };
+  if (printable(tag & 0xff) && printable((tag >> 8) & 0xff) && printable((tag >> 16) & 0xff) &&
+      printable(tag >> 24))
+    return Format("%c%c%c%c / 0x%04X", static_cast<char>(tag & 0xff),
+                  static_cast<char>((tag >> 8) & 0xff), static_cast<char>((tag >> 16) & 0xff),
+                  static_cast<char>(tag >> 24), tag);
+  return Format("0x%04x", tag);
+}
+
+// Language, codec name and the raw and scaled start time and duration: what the audio and
+// video records share.
+template <class TInfo>
+void FillTimedInfo(TInfo &AInfo, AVStream *ASt) {
+  AInfo.Language = TagText(ASt->metadata, "language");
+  AInfo.CodecName = CodecNameText(ASt->codecpar);
+  // A zero denominator is mended in the container itself, as every later reader needs it.
+  if (ASt->time_base.den == 0) ASt->time_base.den = ASt->time_base.num ? ASt->time_base.num : 1;
+  AInfo.StartTime = ASt->start_time;
+  AInfo.Duration = ASt->duration;
+  if (ASt->start_time != AV_NOPTS_VALUE)
+    AInfo.StartTimeScaled = ToMicroseconds(ASt->start_time, ASt->time_base);
+  if (ASt->duration != AV_NOPTS_VALUE)
+    AInfo.DurationScaled = ToMicroseconds(ASt->duration, ASt->time_base);
 }
 
 }  // namespace
@@ -80,13 +111,13 @@ void TCustomAVProbe::CheckLibraries() const {
 
 void TCustomAVProbe::Error(const std::string &AMsg) {
   FLastErrMsg = AMsg;
-  probe_shared::Log(this, TProbeLogLevel::Error, AMsg);
+  GlobalLogger().Log(this, llError, AMsg);
 }
 
 bool TCustomAVProbe::NeedFile() {
   if (FFileHandle) return true;
   FLastErrMsg = "file not loaded.";
-  probe_shared::Log(this, TProbeLogLevel::Warning, FLastErrMsg);
+  GlobalLogger().Log(this, llWarning, FLastErrMsg);
   return false;
 }
 
@@ -105,15 +136,14 @@ bool TCustomAVProbe::LoadFile(const std::string &AFileName, const std::string &A
 
   AVFormatContext *ic = ff::format.avformat_alloc_context();
   if (!ic) {
-    Error(probe_shared::ErrorText(AFileName, AVERROR(ENOMEM)));
+    Error(ErrorToStr(AFileName, AVERROR(ENOMEM)));
     return false;
   }
   ic->flags |= AVFMT_FLAG_NONBLOCK;
-  // On failure the library frees the context and clears the pointer.
-  const std::string libraryName = probe_shared::LibraryFileName(AFileName);
-  const int err = ff::format.avformat_open_input(&ic, libraryName.c_str(), fmt, nullptr);
+  // On failure the context is freed and the pointer cleared.
+  const int err = OpenMediaInput(&ic, ToLibraryFileName(AFileName), fmt, nullptr);
   if (err < 0) {
-    Error(probe_shared::ErrorText(AFileName, err));
+    Error(ErrorToStr(AFileName, err));
     CloseFile();
     return false;
   }
@@ -136,7 +166,7 @@ bool TCustomAVProbe::LoadFile(const std::string &AFileName, const std::string &A
 }
 
 void TCustomAVProbe::CloseFile() {
-  if (FFileHandle && FOwnHandle) ff::format.avformat_close_input(&FFileHandle);
+  if (FFileHandle && FOwnHandle) CloseMediaInput(&FFileHandle);
   FFileHandle = nullptr;
   FOwnHandle = false;
   FForceFormat.clear();
@@ -162,7 +192,7 @@ void TCustomAVProbe::UpdateInfo() {
   if (containerSize > 0) {
     FFileSize = containerSize;
   } else {
-    const int64_t onDisk = probe_shared::FileSizeOf(FileName());
+    const int64_t onDisk = GetFileSize(FileName());
     FFileSize = onDisk >= 0 ? onDisk : containerSize;
   }
   FStreamCount = static_cast<int>(FFileHandle->nb_streams);
@@ -211,7 +241,7 @@ bool TCustomAVProbe::IsSubtitleStream(int AStreamIndex) {
 
 std::string TCustomAVProbe::FileName() {
   if (!NeedFile()) return "";
-  return probe_shared::DecodedFileName(FFileHandle->url ? FFileHandle->url : "");
+  return FromLibraryFileName(FFileHandle->url ? FFileHandle->url : "");
 }
 
 std::string TCustomAVProbe::FormatName() {
@@ -274,44 +304,13 @@ int TCustomAVProbe::StreamOfKind(int AStreamIndex, AVMediaType AKind) {
   return AStreamIndex;
 }
 
-std::string TCustomAVProbe::CodecNameText(const AVCodecParameters *APar) {
-  if (const AVCodec *dec = ff::codec.avcodec_find_decoder(APar->codec_id)) {
-    const std::string longName = dec->long_name ? Trim(dec->long_name) : "";
-    return longName.empty() ? dec->name : Format("%s(%s)", dec->name, longName.c_str());
-  }
-  if (APar->codec_id == AV_CODEC_ID_MPEG2TS) return "mpeg2ts";
-  // Without a decoder the codec's registered name is what the stream can tell.
-  if (APar->codec_id != AV_CODEC_ID_NONE) {
-    if (const AVCodecDescriptor *d = ff::codec.avcodec_descriptor_get(APar->codec_id)) {
-      const std::string name = Trim(std::string(d->name).substr(0, 32));
-      if (!name.empty()) return name;
-    }
-  }
-  const uint32_t tag = APar->codec_tag;
-  const auto printable = [](uint32_t c) { return c >= 32 && c <= 126; };
-  if (printable(tag & 0xff) && printable((tag >> 8) & 0xff) && printable((tag >> 16) & 0xff) &&
-      printable(tag >> 24))
-    return Format("%c%c%c%c / 0x%04X", static_cast<char>(tag & 0xff),
-                  static_cast<char>((tag >> 8) & 0xff), static_cast<char>((tag >> 16) & 0xff),
-                  static_cast<char>(tag >> 24), tag);
-  return Format("0x%04x", tag);
-}
-
 TAudioStreamInfo TCustomAVProbe::AudioStreamInfo(int AStreamIndex) {
   TAudioStreamInfo r;
   const int i = StreamOfKind(AStreamIndex, AVMEDIA_TYPE_AUDIO);
   if (i < 0) return r;
   AVStream *st = FFileHandle->streams[i];
   const AVCodecParameters *par = st->codecpar;
-  r.Language = TagText(st->metadata, "language");
-  r.CodecName = CodecNameText(par);
-  if (st->time_base.den == 0) st->time_base.den = st->time_base.num ? st->time_base.num : 1;
-  r.StartTime = st->start_time;
-  r.Duration = st->duration;
-  if (st->start_time != AV_NOPTS_VALUE)
-    r.StartTimeScaled = ToMicroseconds(st->start_time, st->time_base);
-  if (st->duration != AV_NOPTS_VALUE)
-    r.DurationScaled = ToMicroseconds(st->duration, st->time_base);
+  FillTimedInfo(r, st);
   r.BitRate = static_cast<int32_t>(par->bit_rate);
   r.Channels = par->ch_layout.nb_channels;
   r.SampleRate = par->sample_rate;
@@ -325,15 +324,7 @@ TVideoStreamInfo TCustomAVProbe::VideoStreamInfo(int AStreamIndex) {
   if (i < 0) return r;
   AVStream *st = FFileHandle->streams[i];
   const AVCodecParameters *par = st->codecpar;
-  r.Language = TagText(st->metadata, "language");
-  r.CodecName = CodecNameText(par);
-  if (st->time_base.den == 0) st->time_base.den = st->time_base.num ? st->time_base.num : 1;
-  r.StartTime = st->start_time;
-  r.Duration = st->duration;
-  if (st->start_time != AV_NOPTS_VALUE)
-    r.StartTimeScaled = ToMicroseconds(st->start_time, st->time_base);
-  if (st->duration != AV_NOPTS_VALUE)
-    r.DurationScaled = ToMicroseconds(st->duration, st->time_base);
+  FillTimedInfo(r, st);
   r.BitRate = static_cast<int32_t>(par->bit_rate);
   r.Height = par->height;
   r.Width = par->width;
@@ -416,7 +407,7 @@ std::string TCustomAVProbe::StreamLine(int AIndex) {
   if (st->duration == AV_NOPTS_VALUE)
     line += ", Duration: N/A";
   else
-    line += ", Duration: " + probe_shared::TimeText(ToMicroseconds(st->duration, st->time_base));
+    line += ", Duration: " + TimeToStr(ToMicroseconds(st->duration, st->time_base));
   return line + "\n";
 }
 
@@ -427,11 +418,11 @@ std::string TCustomAVProbe::FileInfoText() {
   t += "File Name: " + FileName() + "\n";
   t += "Format Name: " + FormatName() + "\n";
   t += "Format Long Name: " + FormatLongName() + "\n";
-  t += "File Size: " + probe_shared::SizeText(FFileSize) + "\n";
+  t += "File Size: " + SizeToStr(FFileSize) + "\n";
   if (ic->duration == AV_NOPTS_VALUE || ic->duration < 0)
     t += "Duration: N/A\n";
   else
-    t += "Duration: " + probe_shared::TimeText(ic->duration) + "\n";
+    t += "Duration: " + TimeToStr(ic->duration) + "\n";
   if (ic->start_time != AV_NOPTS_VALUE && ic->start_time >= 0)
     t += "StartTime: " + probe_text::SecondsText(ic->start_time) + "\n";
   if (ic->bit_rate < 1)
@@ -439,7 +430,8 @@ std::string TCustomAVProbe::FileInfoText() {
   else
     t += Format("Bit Rate: %lld kb/s\n", static_cast<long long>(ic->bit_rate / 1000));
   const int64_t stamp = FileStreamInfo().TimeStamp;
-  if (stamp > 0) t += "Time Stamp: " + probe_shared::LocalTimeText(stamp) + "\n";
+  if (stamp > 0)
+    t += "Time Stamp: " + FormatDateTime("yyyy-mm-dd hh:nn:ss", UnixToLocalDateTime(stamp)) + "\n";
   TagBlock(t, ic->metadata, "");
 
   std::vector<bool> listed(ic->nb_streams, false);

@@ -120,7 +120,6 @@ class TCustomAVProbe {
   // Index of the stream of the kind to describe, or -1 after recording why there is none.
   int StreamOfKind(int AStreamIndex, AVMediaType AKind);
   bool StreamIndexValid(int AStreamIndex);
-  std::string CodecNameText(const AVCodecParameters *APar);
   std::string StreamLine(int AIndex);
   void TagBlock(std::string &AText, const AVDictionary *ATags, const char *APrefix);
 

@@ -11,6 +11,7 @@
 
 #include "AVProbe.h"
 #include "FFmpegLoader/FFmpegLoader.h"
+#include "FFmpegLogger/FFmpegLogger.h"
 #include "MediaFixtures.h"
 #include "ProbeTexts.h"
 
@@ -228,6 +229,45 @@ TEST_F(Probe, CorruptInputGivesFalseWithTheOpenOrAnalysisMessage) {
   }
   EXPECT_FALSE(P.LoadFile(dir + "/missing.avi"));
   EXPECT_EQ(P.LastErrMsg(), dir + "/missing.avi: No such file or directory");
+}
+
+TEST_F(Probe, FaultsGoToTheSharedLogWithTheProbeAsSender) {
+  struct TEntry {
+    const void *Sender;
+    TLogLevel Level;
+    std::string Msg;
+  };
+  std::vector<TEntry> entries;
+  GlobalLogger().SetTriggerEventInMainThread(false);
+  GlobalLogger().SetOnLog([&](const void *s, uint32_t, TLogLevel l, const std::string &m) {
+    if (s == &P) entries.push_back({s, l, m});
+  });
+  (void)P.FileInfoText();
+  const std::string missing = qvtest::FixtureDir() + "/100%s missing.avi";
+  EXPECT_FALSE(P.LoadFile(missing));
+  GlobalLogger().SetOnLog(nullptr);
+  GlobalLogger().SetTriggerEventInMainThread(true);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].Level, llWarning);
+  EXPECT_EQ(entries[0].Msg, "file not loaded.");
+  EXPECT_EQ(entries[1].Level, llError);
+  EXPECT_EQ(entries[1].Msg, missing + ": No such file or directory");
+}
+
+// A name the libraries' 8-bit form cannot spell is opened through the program's own I/O.
+TEST_F(Probe, NameThatIsNoValidTextOpensThroughCustomIO) {
+  const std::string name = qvtest::FixtureDir() + "/clip\xff\xfe.mkv";
+  std::filesystem::copy_file(qvtest::Fixture(TFixture::Mkv), name,
+                             std::filesystem::copy_options::overwrite_existing);
+  ASSERT_TRUE(P.LoadFile(name)) << P.LastErrMsg();
+  EXPECT_TRUE(P.FileHandle()->flags & AVFMT_FLAG_CUSTOM_IO);
+  EXPECT_EQ(P.FileName(), name);
+  EXPECT_EQ(P.FormatName(), "matroska,webm");
+  EXPECT_EQ(P.StreamCount(), 2);
+  EXPECT_EQ(P.FileSize(), static_cast<int64_t>(std::filesystem::file_size(name)));
+  EXPECT_EQ(LineStartingWith(P.FileInfoText(), "File Name: "), "File Name: " + name);
+  P.CloseFile();
+  EXPECT_EQ(P.FileHandle(), nullptr);
 }
 
 TEST_F(Probe, BorrowedContainerSurvivesCloseFile) {
