@@ -292,8 +292,6 @@ class TForm1 : public QMainWindow {
   void ShutdownPreviewPlayer();
   std::string FLastSnapshot;
   std::unique_ptr<TQtMainThreadCaller> FMainThreadCaller;  // installed by this window
-  // The probe behind the media information dialog; it keeps the last file loaded.
-  TAVProbe FInfoProbe;
   // Where the logger joins the window.
   void LoggerDetachHandler();
   std::shared_ptr<TLogPipe> FLogPipe;  // log lines from any thread into mmoLog

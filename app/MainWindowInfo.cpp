@@ -15,14 +15,13 @@ void TForm1::suiButton12Click() {
 
   // A listed row means the libraries were loaded when it was added; load them here all
   // the same so the probe never meets unloaded libraries.
-  if (!FInfoProbe.AVLibLoaded()) {
-    std::string folder = FPaths.ProgramFile("LibAV");
-    if (!std::filesystem::is_directory(folder, ec)) folder.clear();
-    if (!FInfoProbe.LoadAVLib(folder)) {
-      AddLog(QString::fromStdString(FInfoProbe.LastErrMsg()));
-      return;
-    }
+  if (!FFmpegQueue1.AVLibLoaded() && !FFmpegQueue1.LoadAVLib(DefaultLibraryPath())) {
+    AddLog(QString::fromStdString(FFmpegQueue1.LastErrMsg()));
+    return;
   }
-  InfoFields = GatherMediaInfo(FInfoProbe, source);
+  // The queue's probe, which keeps the file loaded until the next one.
+  TAVProbe *probe = ProbeAs<TAVProbe>(FFmpegQueue1.AVProbe());
+  if (probe == nullptr) return;
+  InfoFields = GatherMediaInfo(*probe, source);
   if (Form9) Form9->exec();
 }
