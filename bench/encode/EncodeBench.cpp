@@ -34,6 +34,7 @@ namespace {
 
 struct TRun {
   double Seconds = 0;
+  double CpuSeconds = 0;  // user + system: steadier than the wall time on a busy machine
   long PeakKB = 0;
 };
 
@@ -64,6 +65,8 @@ TRun RunChild(const std::vector<std::string> &AArgs) {
   TRun r;
   r.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   r.PeakKB = usage.ru_maxrss;
+  r.CpuSeconds = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+                 (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   return r;
 }
 
@@ -159,7 +162,7 @@ int main(int argc, char **argv) {
   std::printf("copy source %lld bytes\n", FileSize(bigClip));
 
   const std::vector<TJob> jobs = {
-      {"stream copy 200 MB mkv -> avi", bigClip, "avi", "-vcodec copy -acodec copy", "-c copy"},
+      {"copy 200 MB mkv -> avi", bigClip, "avi", "-vcodec copy -acodec copy", "-c copy"},
       {"mpeg4/mp3 avi 720p", clip720, "avi",
        "-vcodec mpeg4 -b 1500k -acodec libmp3lame -ab 128k -ar 44100 -ac 2",
        "-c:v mpeg4 -b:v 1500k -c:a libmp3lame -b:a 128k -ar 44100 -ac 2"},
@@ -171,8 +174,9 @@ int main(int argc, char **argv) {
        "-c:a libmp3lame -b:a 128k"},
   };
 
-  std::printf("%-34s %9s %9s %6s | %8s %8s %6s | sizes (engine/tool)\n", "job", "engine s",
-              "tool s", "time", "eng MB", "tool MB", "mem");
+  std::printf("%-30s %8s %8s %6s | %7s %7s %6s | %7s %7s %6s | sizes (engine/tool)\n", "job",
+              "engine s", "tool s", "time", "eng cpu", "tool cpu", "cpu", "eng MB", "tool MB",
+              "mem");
   for (const TJob &j : jobs) {
     const std::string engineOut = dir + "/bench_engine." + j.Ext;
     const std::string toolOut = dir + "/bench_tool." + j.Ext;
@@ -182,20 +186,22 @@ int main(int argc, char **argv) {
     std::vector<std::string> toolArgs{"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", j.Input};
     for (const std::string &a : Split(j.Tool)) toolArgs.push_back(a);
     toolArgs.push_back(toolOut);
-    std::vector<double> et, tt;
+    std::vector<double> et, tt, ec, tc;
     long em = 0, tm = 0;
     for (int i = 0; i < runs; ++i) {
       const TRun e = RunChild(engineArgs);
       const TRun t = RunChild(toolArgs);
       et.push_back(e.Seconds);
       tt.push_back(t.Seconds);
+      ec.push_back(e.CpuSeconds);
+      tc.push_back(t.CpuSeconds);
       em = std::max(em, e.PeakKB);
       tm = std::max(tm, t.PeakKB);
     }
-    const double me = Median(et), mt = Median(tt);
-    std::printf("%-34s %9.3f %9.3f %6.3f | %8.1f %8.1f %6.3f | %lld/%lld\n", j.Name.c_str(), me, mt,
-                me / mt, em / 1024.0, tm / 1024.0, double(em) / double(tm), FileSize(engineOut),
-                FileSize(toolOut));
+    const double me = Median(et), mt = Median(tt), ce = Median(ec), ct = Median(tc);
+    std::printf("%-30s %8.3f %8.3f %6.3f | %7.3f %7.3f %6.3f | %7.1f %7.1f %6.3f | %lld/%lld\n",
+                j.Name.c_str(), me, mt, me / mt, ce, ct, ce / ct, em / 1024.0, tm / 1024.0,
+                double(em) / double(tm), FileSize(engineOut), FileSize(toolOut));
     std::fflush(stdout);
     std::remove(engineOut.c_str());
     std::remove(toolOut.c_str());
