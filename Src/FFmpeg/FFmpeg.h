@@ -424,6 +424,11 @@ class TCustomFFmpeg {
   void EncodeAudioFrame(TAVOutputStream &AOst, int ASamples, bool APadToFrameSize);
   void ReceivePackets(TAVOutputStream &AOst);
   void DispatchPicture(TAVInputStream &AIst, AVFrame *AFrame);
+  // False when the picture could not be deinterlaced and goes on as it is.
+  bool Deinterlace(TAVInputStream &AIst, AVFrame *AFrame);
+  void DrainDeinterlacer(TAVInputStream &AIst);
+  // Hooks, then the filter graph or the outputs.
+  void FilterPicture(TAVInputStream &AIst, AVFrame *AFrame);
   // Pictures waiting in the stream's filter graph go to the outputs.
   void DrainVideoFilter(TAVInputStream &AIst);
   // Ends the graph's input so that filters that hold pictures back give them up.
@@ -463,6 +468,8 @@ class TCustomFFmpeg {
   AVFilterGraph *Fgraph = nullptr;  // the user's video filters
   AVFilterGraph *Fdeinterlace_graph = nullptr;
   AVFilterContext *Fdeinterlace_src = nullptr, *Fdeinterlace_sink = nullptr;
+  TAVInputStream *Fdeinterlace_ist = nullptr;  // the stream whose pictures it takes
+  bool Fdeinterlace_flushed = false;
   AVFrame *FHookFrame = nullptr;  // the prepared picture
   int FHookFrameNumber = 0;
   TRGBConvertContext FHookContext, FPostContext;

@@ -63,6 +63,8 @@ void TCustomFFmpeg::ReleaseEncodeState() {
   if (Fgraph) ff::filter.avfilter_graph_free(&Fgraph);
   if (Fdeinterlace_graph) ff::filter.avfilter_graph_free(&Fdeinterlace_graph);
   Fdeinterlace_src = Fdeinterlace_sink = nullptr;
+  Fdeinterlace_ist = nullptr;
+  Fdeinterlace_flushed = false;
   for (TAVInputStream &ist : Fist_table) {
     ist.input_video_filter = ist.out_video_filter = nullptr;
     ist.filter_flushed = 0;
@@ -84,6 +86,11 @@ void TCustomFFmpeg::ReleaseEncodeState() {
 // ---------------------------------------------------------------- preparation
 
 void TCustomFFmpeg::DispatchPicture(TAVInputStream &AIst, AVFrame *AFrame) {
+  if (Fdo_deinterlace && Deinterlace(AIst, AFrame)) return;
+  FilterPicture(AIst, AFrame);
+}
+
+void TCustomFFmpeg::FilterPicture(TAVInputStream &AIst, AVFrame *AFrame) {
   PrepareDecodedPicture(AIst, AFrame);
   const int index = static_cast<int>(&AIst - Fist_table.data());
   auto toOutputs = [&](AVFrame *APicture) {
@@ -115,8 +122,10 @@ void TCustomFFmpeg::DrainVideoFilter(TAVInputStream &AIst) {
   const int index = static_cast<int>(&AIst - Fist_table.data());
   ff::FramePtr out(ff::util.av_frame_alloc());
   if (!out) throw FFmpegException("av_mallocz fail");
+  // Filters may change the time base (a rate change, a field-rate deinterlacer).
+  const AVRational tb = ff::filter.av_buffersink_get_time_base(AIst.out_video_filter);
   while (ff::filter.av_buffersink_get_frame(AIst.out_video_filter, out.get()) >= 0) {
-    if (out->pts != AV_NOPTS_VALUE) AIst.pts = out->pts;
+    if (out->pts != AV_NOPTS_VALUE) AIst.pts = ff::util.av_rescale_q(out->pts, tb, kMicro);
     for (TAVOutputStream &ost : Fost_table)
       if (ost.source_index == index && ost.encoding_needed &&
           ost.enc->codec_type == AVMEDIA_TYPE_VIDEO)
@@ -126,65 +135,84 @@ void TCustomFFmpeg::DrainVideoFilter(TAVInputStream &AIst) {
 }
 
 void TCustomFFmpeg::FlushVideoFilter(TAVInputStream &AIst) {
-  if (!AIst.input_video_filter || AIst.filter_flushed) return;
-  AIst.filter_flushed = 1;
   // The end lies after the last picture, so that rate changers know its duration.
   const int64_t end = AIst.next_pts != AV_NOPTS_VALUE ? AIst.next_pts : AIst.pts;
+  if (Fdeinterlace_graph && Fdeinterlace_ist == &AIst && !Fdeinterlace_flushed) {
+    Fdeinterlace_flushed = true;
+    if (ff::filter.av_buffersrc_close(Fdeinterlace_src, end, AV_BUFFERSRC_FLAG_PUSH) >= 0)
+      DrainDeinterlacer(AIst);
+  }
+  if (!AIst.input_video_filter || AIst.filter_flushed) return;
+  AIst.filter_flushed = 1;
   if (ff::filter.av_buffersrc_close(AIst.input_video_filter, end, AV_BUFFERSRC_FLAG_PUSH) < 0)
     throw FFmpegException("Error while filtering video");
   DrainVideoFilter(AIst);
 }
 
+bool TCustomFFmpeg::Deinterlace(TAVInputStream &AIst, AVFrame *AFrame) {
+  if (!Fdeinterlace_graph) {
+    // A one-filter graph; it is built for the first picture's geometry.
+    Fdeinterlace_graph = ff::filter.avfilter_graph_alloc();
+    const std::string args = Format("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=1/1",
+                                    AFrame->width, AFrame->height, AFrame->format, AV_TIME_BASE);
+    AVFilterContext *yadif = nullptr;
+    const bool ok =
+        Fdeinterlace_graph &&
+        ff::filter.avfilter_graph_create_filter(&Fdeinterlace_src,
+                                                ff::filter.avfilter_get_by_name("buffer"), "src",
+                                                args.c_str(), nullptr, Fdeinterlace_graph) >= 0 &&
+        ff::filter.avfilter_graph_create_filter(
+            &yadif, ff::filter.avfilter_get_by_name("yadif"), "deinterlace",
+            "mode=send_frame:parity=auto:deint=all", nullptr, Fdeinterlace_graph) >= 0 &&
+        ff::filter.avfilter_graph_create_filter(&Fdeinterlace_sink,
+                                                ff::filter.avfilter_get_by_name("buffersink"),
+                                                "out", nullptr, nullptr, Fdeinterlace_graph) >= 0 &&
+        ff::filter.avfilter_link(Fdeinterlace_src, 0, yadif, 0) >= 0 &&
+        ff::filter.avfilter_link(yadif, 0, Fdeinterlace_sink, 0) >= 0 &&
+        ff::filter.avfilter_graph_config(Fdeinterlace_graph, nullptr) >= 0;
+    if (!ok) {
+      ff::filter.avfilter_graph_free(&Fdeinterlace_graph);
+      Fdeinterlace_src = Fdeinterlace_sink = nullptr;
+      EngineLog(llError, "Deinterlacing failed.");
+      return false;
+    }
+    Fdeinterlace_ist = &AIst;
+  }
+  // The filter looks one picture ahead: it gives each picture back, with its own time,
+  // when the next one has arrived, and the last one when the input ends.
+  const int64_t decodedPts = AFrame->pts;
+  AFrame->pts = AIst.pts;
+  // Pictures of another geometry than the first one are left as they are.
+  if (Fdeinterlace_ist != &AIst ||
+      AFrame->width != ff::filter.av_buffersink_get_w(Fdeinterlace_sink) ||
+      AFrame->height != ff::filter.av_buffersink_get_h(Fdeinterlace_sink) ||
+      AFrame->format != ff::filter.av_buffersink_get_format(Fdeinterlace_sink) ||
+      ff::filter.av_buffersrc_add_frame_flags(Fdeinterlace_src, AFrame,
+                                              AV_BUFFERSRC_FLAG_KEEP_REF) < 0) {
+    AFrame->pts = decodedPts;
+    EngineLog(llError, "Deinterlacing failed.");
+    return false;
+  }
+  DrainDeinterlacer(AIst);
+  return true;
+}
+
+void TCustomFFmpeg::DrainDeinterlacer(TAVInputStream &AIst) {
+  ff::FramePtr out(ff::util.av_frame_alloc());
+  if (!out) throw FFmpegException("av_mallocz fail");
+  const AVRational tb = ff::filter.av_buffersink_get_time_base(Fdeinterlace_sink);
+  while (ff::filter.av_buffersink_get_frame(Fdeinterlace_sink, out.get()) >= 0) {
+    if (out->pts != AV_NOPTS_VALUE) AIst.pts = ff::util.av_rescale_q(out->pts, tb, kMicro);
+    FilterPicture(AIst, out.get());
+    ff::util.av_frame_unref(out.get());
+  }
+}
+
 void TCustomFFmpeg::PrepareDecodedPicture(TAVInputStream &AIst, AVFrame *AFrame) {
   ++FHookFrameNumber;
   const int64_t pts = AIst.pts;
-  if (!Fdo_deinterlace && !OnCustomHook && !Fusing_vhook) return;
+  if (!OnCustomHook && !Fusing_vhook) return;
 
-  if (Fdo_deinterlace) {
-    bool ok = false;
-    if (!Fdeinterlace_graph) {
-      // A one-filter graph; it is built for the first picture's geometry.
-      Fdeinterlace_graph = ff::filter.avfilter_graph_alloc();
-      const std::string args = Format("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=1/1",
-                                      AFrame->width, AFrame->height, AFrame->format, AV_TIME_BASE);
-      AVFilterContext *yadif = nullptr;
-      ok = Fdeinterlace_graph &&
-           ff::filter.avfilter_graph_create_filter(
-               &Fdeinterlace_src, ff::filter.avfilter_get_by_name("buffer"), "src", args.c_str(),
-               nullptr, Fdeinterlace_graph) >= 0 &&
-           ff::filter.avfilter_graph_create_filter(
-               &yadif, ff::filter.avfilter_get_by_name("yadif"), "deinterlace",
-               "mode=send_frame:parity=auto:deint=all", nullptr, Fdeinterlace_graph) >= 0 &&
-           ff::filter.avfilter_graph_create_filter(
-               &Fdeinterlace_sink, ff::filter.avfilter_get_by_name("buffersink"), "out", nullptr,
-               nullptr, Fdeinterlace_graph) >= 0 &&
-           ff::filter.avfilter_link(Fdeinterlace_src, 0, yadif, 0) >= 0 &&
-           ff::filter.avfilter_link(yadif, 0, Fdeinterlace_sink, 0) >= 0 &&
-           ff::filter.avfilter_graph_config(Fdeinterlace_graph, nullptr) >= 0;
-      if (!ok) {
-        ff::filter.avfilter_graph_free(&Fdeinterlace_graph);
-        Fdeinterlace_src = Fdeinterlace_sink = nullptr;
-      }
-    }
-    if (Fdeinterlace_graph) {
-      ff::FramePtr out(ff::util.av_frame_alloc());
-      ok = out &&
-           ff::filter.av_buffersrc_add_frame_flags(Fdeinterlace_src, AFrame,
-                                                   AV_BUFFERSRC_FLAG_KEEP_REF) >= 0 &&
-           ff::filter.av_buffersink_get_frame(Fdeinterlace_sink, out.get()) >= 0 &&
-           out->width == AFrame->width && out->height == AFrame->height &&
-           out->format == AFrame->format;
-      if (ok) {
-        // The filter lags one picture behind; the clock stays with the decoded one.
-        const int64_t keepPts = AFrame->pts, keepBest = AFrame->best_effort_timestamp;
-        ff::util.av_frame_unref(AFrame);
-        ff::util.av_frame_move_ref(AFrame, out.get());
-        AFrame->pts = keepPts;
-        AFrame->best_effort_timestamp = keepBest;
-      }
-    }
-    if (!ok) EngineLog(llError, "Deinterlacing failed.");
-  }
   // The hooks draw into the picture: it must not share its buffers with the decoder.
   if (ff::util.av_frame_make_writable(AFrame) < 0) {
     EngineLog(llError, "hook buf malloc error.");

@@ -145,3 +145,29 @@ TEST_F(VideoPath, FilterDescriptionIsAppliedAndAnInvalidOneFailsTheRun) {
   EXPECT_FALSE(ToAvi(src, {{"vf", "nosuchfilter=1"}}, OutPath("vf_bad.avi")));
   EXPECT_EQ(FEngine->FatalMessage(), "Error opening filters!");
 }
+
+TEST_F(VideoPath, DeinterlacingKeepsEveryPictureWithItsOwnTime) {
+  // The moving marker tells which source picture a prepared one is: its left edge is at
+  // 4 × the picture's number, modulo 146, on the fixture's 160 pixels.
+  std::vector<std::pair<int64_t, int>> seen;
+  FEngine->OnCustomHook = [&](TCustomFFmpeg *, TFrameBitmap &ABitmap, int, int64_t APTS,
+                              bool &AUpdate, bool &) {
+    AUpdate = false;
+    int x = -1;
+    for (int i = 0; i < ABitmap.Width && x < 0; ++i) {
+      const uint8_t *p = ABitmap.Row(2) + 3 * i;
+      if (p[0] < 70 && p[1] < 70 && p[2] < 70) x = i;
+    }
+    seen.emplace_back(APTS, x);
+  };
+  const std::string out = OutPath("deinterlaced.avi");
+  ASSERT_TRUE(ToAvi(qvtest::Fixture(qvtest::TFixture::Mp4), {{"deinterlace", ""}}, out))
+      << FEngine->FatalMessage();
+  EXPECT_FALSE(Logged("Deinterlacing failed."));
+  ASSERT_EQ(seen.size(), 50u);
+  for (const auto &[pts, x] : seen) {
+    const int k = static_cast<int>(std::llround(pts * 25 / 1e6));
+    EXPECT_NEAR(x, ((k * 4) % 146) & ~1, 2) << "picture " << k;
+  }
+  EXPECT_EQ(enginetest::Summarize(out).Streams.at(0).Packets, 50);
+}
