@@ -151,6 +151,9 @@ void TForm1::FFPlayerFileOpen(int64_t ADuration, int AFrameWidth, int AFrameHeig
   bsSkinSlider1->setSingleStep(5);
   bsSkinSlider1->setMaximum(bsSkinSlider1->width());
   bsSkinSlider1->setValue(0);
+  // The source's information text, then its duration and picture size.
+  const std::string info = FFPlayer.AVProbe()->FileInfoText();
+  if (!info.empty()) AddLog(QString::fromStdString(info).trimmed());
   AddLog(QString::asprintf("duration: %f, frame size: %dx%d", ADuration / 1e6, AFrameWidth,
                            AFrameHeight));
 }

@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <QPainter>
 #include <QResizeEvent>
+#include <algorithm>
 #include <cstring>
 
 TVideoSurfaceWidget::TVideoSurfaceWidget(QWidget *AParent) : QWidget(AParent) {
@@ -32,8 +33,22 @@ void TVideoSurfaceWidget::Clear() {
   {
     std::lock_guard<std::mutex> lock(FLock);
     FImage = QImage();
+    FSubtitle.clear();
   }
   ScheduleRepaint();
+}
+
+void TVideoSurfaceWidget::SubtitleText(const std::string &AText) {
+  {
+    std::lock_guard<std::mutex> lock(FLock);
+    FSubtitle = QString::fromStdString(AText);
+  }
+  ScheduleRepaint();
+}
+
+QString TVideoSurfaceWidget::Subtitle() const {
+  std::lock_guard<std::mutex> lock(FLock);
+  return FSubtitle;
 }
 
 QImage TVideoSurfaceWidget::Picture() const {
@@ -60,6 +75,19 @@ void TVideoSurfaceWidget::paintEvent(QPaintEvent *) {
   if (FImage.isNull()) return;
   QPoint at((width() - FImage.width()) / 2, (height() - FImage.height()) / 2);
   painter.drawImage(at, FImage);
+  if (FSubtitle.isEmpty()) return;
+  // White text with a dark outline near the bottom of the picture, readable on any scene.
+  QRect area(at, FImage.size());
+  area.adjust(4, 0, -4, -std::max(4, FImage.height() / 20));
+  QFont font = painter.font();
+  font.setPixelSize(std::max(10, FImage.height() / 12));
+  painter.setFont(font);
+  const int flags = Qt::AlignHCenter | Qt::AlignBottom | Qt::TextWordWrap;
+  painter.setPen(Qt::black);
+  for (const QPoint d : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)})
+    painter.drawText(area.translated(d), flags, FSubtitle);
+  painter.setPen(Qt::white);
+  painter.drawText(area, flags, FSubtitle);
 }
 
 void TVideoSurfaceWidget::resizeEvent(QResizeEvent *AEvent) {

@@ -69,3 +69,12 @@ bool TPictureQueue::Aborted() const {
   std::lock_guard<std::mutex> lock(FLock);
   return FAbort;
 }
+
+void TPictureQueue::Reset() {
+  std::lock_guard<std::mutex> lock(FLock);
+  for (TPicture &p : FSlots) ff::util.av_frame_unref(p.Frame);
+  FRead = 0;
+  FCount = 0;
+  FShown = false;
+  FAbort = false;
+}

@@ -43,6 +43,8 @@ class TPictureQueue {
 
   void Abort();
   [[nodiscard]] bool Aborted() const;
+  // Drops every picture and opens the queue again (no producer may be running).
+  void Reset();
 
  private:
   static constexpr int kSlots = kPlaces + 1;

@@ -1,5 +1,6 @@
-// One open file of the preview player: the read thread, the audio and video decoding
-// threads, the SDL audio callback and the display work that the play thread drives.
+// One open file of the preview player: the read thread, the audio, video and subtitle
+// decoding threads, the SDL audio callback and the display work that the play thread
+// drives.
 // Internal to the player.
 #pragma once
 
@@ -18,6 +19,7 @@
 #include "PictureQueue.h"
 #include "PlayerClock.h"
 #include "PlayerTypes.h"
+#include "SubtitleQueue.h"
 
 class TFFPlayer;
 
@@ -63,8 +65,11 @@ class TPlayback {
   TPlayback &operator=(const TPlayback &) = delete;
 
   // Starts the read thread and waits until the file is open or failed. On failure
-  // AError holds the reason and everything is closed again.
+  // AError holds the reason and everything is closed again. Reading waits for
+  // ReleaseReading, so the owner can look at the opened container undisturbed.
   bool Open(std::string &AError);
+  void ReleaseReading();
+  [[nodiscard]] AVFormatContext *FormatContext() const { return FFormatCtx; }
   void Close();
 
   // The play thread's display step; returns the seconds until the next one is due.
@@ -78,6 +83,10 @@ class TPlayback {
   void RequestSeek(int64_t ATarget, int64_t ARelative, int AFlags);
   bool WaitSeekDone(int AMilliseconds);
   [[nodiscard]] bool Seeking() const { return FSeekReq; }
+  // A seek was asked for and no position from after it has been reported yet; its
+  // target is then the best idea of where playback is.
+  [[nodiscard]] bool PositionStale() const { return FPositionStale; }
+  [[nodiscard]] int64_t SeekTarget() const { return FSeekPos; }
   [[nodiscard]] double MasterClock() const;
   [[nodiscard]] int64_t LastBytePos() const { return FLastPos; }
   [[nodiscard]] bool ReadThreadEnded() const { return FReadEnded; }
@@ -96,6 +105,11 @@ class TPlayback {
   [[nodiscard]] int FrameWidth() const { return FFrameWidth; }
   [[nodiscard]] int FrameHeight() const { return FFrameHeight; }
   [[nodiscard]] int StreamIndex(int AKind) const { return FStreamIndex[AKind]; }
+  // Replaces the open stream of a kind by another stream of the file while playing
+  // (-1 closes the subtitles). The caller excludes the display (the player's data
+  // lock); reading is held meanwhile. False when the index is not a stream of that
+  // kind or its decoder cannot be opened (the previous stream is then kept).
+  bool SwitchStream(int AKind, int AStreamIndex);
   [[nodiscard]] bool HasVideo() const { return FStreamIndex[kVideo] >= 0; }
 
   static constexpr int kAudio = 0, kVideo = 1, kSubtitle = 2;
@@ -105,6 +119,9 @@ class TPlayback {
   void ReadThread();
   bool OpenInput(std::string &AError);
   bool OpenComponent(int AStreamIndex);
+  bool StartDecoder(int AKind);
+  void CloseComponent(int AKind);
+  void HoldReading();
   void DoSeek();
   bool QueuesFull() const;
   void SignalOpen(bool AOk, const std::string &AError);
@@ -116,6 +133,12 @@ class TPlayback {
   bool ConfigureFilters(const AVFrame *AFrame);
   bool QueuePicture(AVFrame *AFrame, double APts, double ADuration, int64_t APos, int ASerial);
   void CallHook(AVFrame *AFrame, double APts);
+
+  // Subtitles (PlaybackSubtitle.cpp).
+  void SubtitleThread();
+  // The subtitle to show with a picture of this time, after dropping those that are over.
+  const TSubtitle *CurrentSubtitle(double APts);
+  void DrawSubtitle(const TSubtitle *ASubtitle, TPlayerBitmap &ABitmap);
 
   // Audio (PlaybackAudio.cpp).
   bool OpenAudioDevice();
@@ -143,7 +166,7 @@ class TPlayback {
   AVFormatContext *FFormatCtx = nullptr;  // read thread once open; Close
   std::atomic<bool> FAbort{false};
   std::atomic<bool> FReadEnded{false};
-  int FStreamIndex[3] = {-1, -1, -1};
+  std::atomic<int> FStreamIndex[3] = {-1, -1, -1};
   AVStream *FStreams[3] = {nullptr, nullptr, nullptr};
   ff::CodecContextPtr FCodecs[3];
   TPacketQueue FQueues[3];
@@ -154,13 +177,16 @@ class TPlayback {
   int FFrameWidth = -1;
   int FFrameHeight = -1;
 
-  std::thread FReadThread, FVideoThread, FAudioThread;
+  std::thread FReadThread, FVideoThread, FAudioThread, FSubThread;
 
   // Open handshake; guarded by FOpenLock.
   std::mutex FOpenLock;
   std::condition_variable FOpenCond;
   int FOpenState = 0;  // 0 waiting, 1 open, -1 failed
   std::string FOpenError;
+  // Reading held (at opening and while a stream is switched); guarded by FOpenLock.
+  bool FHoldReq = true;
+  bool FHeld = false;
 
   // Seek request from the caller to the read thread.
   std::atomic<bool> FSeekReq{false};
@@ -168,6 +194,7 @@ class TPlayback {
   std::atomic<int64_t> FSeekRel{0};
   std::atomic<int> FSeekFlags{0};
   std::atomic<bool> FSeekPending{false};  // read thread sought, no picture since
+  std::atomic<bool> FPositionStale{false};
   std::atomic<int64_t> FLastPos{-1};
 
   // "seek done" and "picture ready" events; guarded by FEventLock.
@@ -189,12 +216,17 @@ class TPlayback {
   Tav_sync_type FMaster = AV_SYNC_AUDIO_MASTER;
 
   TPictureQueue FPictures;
+  TSubtitleQueue FSubtitles;
+  std::string FShownText;       // display: subtitle text the surface has
+  int64_t FDrawnSubtitle = -1;  // display: Id of the subtitle drawn, -1 for none
+  int64_t FSubtitleIds = 0;     // subtitle thread only
 
   // Audio output.
   uint32_t FAudioDev = 0;
   bool FSilentOutput = false;
   std::atomic<bool> FAudioReady{false};  // output fields below are set
   std::thread FSilentThread;             // stands in for the device when there is none
+  std::atomic<bool> FAudioStop{false};   // ends the silent output of a closed stream
   int FAudioRate = 0;
   int FAudioChannels = 0;
   int FBytesPerSec = 0;

@@ -51,6 +51,7 @@ bool TPlayback::OpenAudioDevice() {
   FHwBufBytes = static_cast<int>(obtained.size);
   FCallbackBuf.assign(std::max<size_t>(obtained.size, 4096), 0);
   FRing.Configure(FBytesPerSec, static_cast<size_t>(FBytesPerSec / 4));
+  FAudioStop = false;
   FAudioReady.store(true, std::memory_order_release);
   if (FAudioDev != 0) {
     ff::sdl.SDL_PauseAudioDevice(FAudioDev, 0);
@@ -60,7 +61,7 @@ bool TPlayback::OpenAudioDevice() {
       const auto period =
           std::chrono::duration<double>(static_cast<double>(FHwBufBytes) / FBytesPerSec);
       auto next = std::chrono::steady_clock::now();
-      while (!FAbort) {
+      while (!FAbort && !FAudioStop) {
         AudioCallback(this, sink.data(), FHwBufBytes);
         next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(period);
         std::this_thread::sleep_until(next);

@@ -120,6 +120,12 @@ void TPlayback::VideoRefresh(double &ARemaining) {
   }
   if (FForceRefresh && FPictures.HasShown()) VideoDisplay();
   FForceRefresh = false;
+  // A subtitle that begins or ends between two pictures, or is decoded after a paused
+  // picture went up, is drawn at once.
+  if (FPictures.HasShown()) {
+    const TSubtitle *subtitle = CurrentSubtitle(FPictures.Last().Pts);
+    if ((subtitle ? subtitle->Id : -1) != FDrawnSubtitle) VideoDisplay();
+  }
 }
 
 void TPlayback::DisplaySize(const AVFrame *AFrame, int &AWidth, int &AHeight) {
@@ -160,12 +166,15 @@ bool TPlayback::ToBitmap(const AVFrame *AFrame, int AWidth, int AHeight, TPlayer
 }
 
 void TPlayback::VideoDisplay() {
+  const TSubtitle *subtitle = CurrentSubtitle(FPictures.Last().Pts);
+  FDrawnSubtitle = subtitle ? subtitle->Id : -1;
   IVideoSurface *surface = FParams.DisableDisplay ? nullptr : FParams.Surface;
   if (!surface) return;
   const AVFrame *frame = FPictures.Last().Frame;
   int w = 0, h = 0;
   DisplaySize(frame, w, h);
   if (!ToBitmap(frame, w, h, FDisplayBitmap, FDisplaySws)) return;
+  DrawSubtitle(subtitle, FDisplayBitmap);
   if (FParams.VerticalFlip) {
     std::vector<uint8_t> row(static_cast<size_t>(FDisplayBitmap.Stride));
     for (int y = 0; y < h / 2; ++y) {
@@ -256,8 +265,11 @@ void TPlayback::ClearDrawing() {
 }
 
 void TPlayback::UpdatePosition() {
+  // Once the read thread has taken a seek, a valid clock is one from after it.
+  bool seekTaken = !FSeekReq;
   double clock = HasVideo() ? FVidClk.Get() : FAudClk.Get();
   if (!std::isnan(clock)) {
+    if (seekTaken) FPositionStale = false;
     int64_t pos = static_cast<int64_t>(std::llround(clock * 1e6)) - FStartTimeUs;
     if (pos < 0) pos = 0;
     if (FDurationUs > 0 && pos >= FDurationUs) pos = FDurationUs;

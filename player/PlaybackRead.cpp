@@ -125,6 +125,13 @@ bool TPlayback::OpenInput(std::string &AError) {
                                            FParams.WantedStream[kAudio], video, nullptr, 0);
   if (video >= 0 && !OpenComponent(video)) video = -1;
   if (audio >= 0 && !OpenComponent(audio)) audio = -1;
+  // Subtitles are drawn over the picture: only with video.
+  if (video >= 0) {
+    int subtitle = ff::format.av_find_best_stream(FFormatCtx, AVMEDIA_TYPE_SUBTITLE,
+                                                  FParams.WantedStream[kSubtitle],
+                                                  audio >= 0 ? audio : video, nullptr, 0);
+    if (subtitle >= 0) OpenComponent(subtitle);
+  }
   if (FStreamIndex[kVideo] < 0 && FStreamIndex[kAudio] < 0) {
     AError = FParams.FileName + ": could not open codecs";
     return false;
@@ -165,8 +172,16 @@ bool TPlayback::OpenComponent(int AStreamIndex) {
     ctx.reset();
     return false;
   }
+  int kind = ctx->codec_type == AVMEDIA_TYPE_AUDIO      ? kAudio
+             : ctx->codec_type == AVMEDIA_TYPE_VIDEO    ? kVideo
+             : ctx->codec_type == AVMEDIA_TYPE_SUBTITLE ? kSubtitle
+                                                        : -1;
+  if (kind < 0) {
+    std::lock_guard<std::mutex> lock(CodecLock());
+    ctx.reset();
+    return false;
+  }
   st->discard = AVDISCARD_DEFAULT;
-  int kind = ctx->codec_type == AVMEDIA_TYPE_AUDIO ? kAudio : kVideo;
   FStreams[kind] = st;
   FStreamIndex[kind] = AStreamIndex;
   FCodecs[kind] = std::move(ctx);
@@ -179,6 +194,9 @@ bool TPlayback::OpenComponent(int AStreamIndex) {
       return false;
     }
     FQueues[kAudio].Start();
+  } else if (kind == kSubtitle) {
+    FSubtitles.Reset();
+    FQueues[kSubtitle].Start();
   } else {
     FFrameWidth = FCodecs[kind]->width;
     FFrameHeight = FCodecs[kind]->height;
@@ -232,13 +250,12 @@ void TPlayback::ReadThread() {
     return;
   }
   // Decoders run from here on; the display thread creates its pictures as they come.
-  try {
-    if (HasVideo()) FVideoThread = std::thread([this] { VideoThread(); });
-    if (FStreamIndex[kAudio] >= 0) FAudioThread = std::thread([this] { AudioThread(); });
-  } catch (const std::exception &) {
-    FReadEnded = true;
-    SignalOpen(false, "SDL_CreateThread() failed.");
-    return;
+  for (int k : {kVideo, kAudio, kSubtitle}) {
+    if (FStreamIndex[k] >= 0 && !StartDecoder(k)) {
+      FReadEnded = true;
+      SignalOpen(false, "SDL_CreateThread() failed.");
+      return;
+    }
   }
   SignalOpen(true, "");
 
@@ -247,6 +264,16 @@ void TPlayback::ReadThread() {
   bool errorReported = false;
   bool nullQueued = false;
   while (!FAbort) {
+    {
+      std::unique_lock<std::mutex> lock(FOpenLock);
+      if (FHoldReq) {
+        FHeld = true;
+        FOpenCond.notify_all();
+        FOpenCond.wait(lock, [this] { return !FHoldReq || FAbort; });
+        FHeld = false;
+        continue;
+      }
+    }
     if (FPaused != lastPaused) {
       lastPaused = FPaused;
       if (lastPaused)
@@ -315,12 +342,14 @@ void TPlayback::Close() {
   FAbort = true;
   for (TPacketQueue &q : FQueues) q.Abort();
   FPictures.Abort();
+  FSubtitles.Abort();
   FRing.Abort();
   SetSeekDone();
   SetPictureReady();
   {
     std::lock_guard<std::mutex> lock(FOpenLock);
     if (FOpenState == 0) FOpenState = -1;
+    FOpenCond.notify_all();
   }
   if (FReadThread.joinable()) FReadThread.join();
   if (FAudioDev) {
@@ -330,6 +359,7 @@ void TPlayback::Close() {
   if (FSilentThread.joinable()) FSilentThread.join();
   if (FVideoThread.joinable()) FVideoThread.join();
   if (FAudioThread.joinable()) FAudioThread.join();
+  if (FSubThread.joinable()) FSubThread.join();
   FGraph.reset();
   {
     std::lock_guard<std::mutex> lock(CodecLock());
@@ -345,6 +375,104 @@ void TPlayback::Close() {
   FSwr.reset();
   if (FSwrLayout.nb_channels) ff::util.av_channel_layout_uninit(&FSwrLayout);
   for (TPacketQueue &q : FQueues) q.Flush();
+}
+
+bool TPlayback::StartDecoder(int AKind) {
+  try {
+    if (AKind == kVideo)
+      FVideoThread = std::thread([this] { VideoThread(); });
+    else if (AKind == kAudio)
+      FAudioThread = std::thread([this] { AudioThread(); });
+    else
+      FSubThread = std::thread([this] { SubtitleThread(); });
+  } catch (const std::exception &) {
+    return false;
+  }
+  return true;
+}
+
+void TPlayback::CloseComponent(int AKind) {
+  FQueues[AKind].Abort();
+  if (AKind == kAudio) {
+    FAudioStop = true;
+    FRing.Abort();
+    if (FAudioDev) {
+      ff::sdl.SDL_CloseAudioDevice(FAudioDev);  // no callback runs after this
+      FAudioDev = 0;
+    }
+    if (FSilentThread.joinable()) FSilentThread.join();
+    if (FAudioThread.joinable()) FAudioThread.join();
+    FAudioReady = false;
+    FSilentOutput = false;
+    FSwr.reset();
+    if (FSwrLayout.nb_channels) ff::util.av_channel_layout_uninit(&FSwrLayout);
+    FSwrFormat = AV_SAMPLE_FMT_NONE;
+    FSwrRate = 0;
+    FDiffCum = 0;
+    FDiffCount = 0;
+  } else if (AKind == kVideo) {
+    FPictures.Abort();
+    if (FVideoThread.joinable()) FVideoThread.join();
+    FPictures.Reset();
+    FGraph.reset();
+    FFilterIn = FFilterOut = nullptr;
+    FGraphW = FGraphH = 0;
+    FGraphFormat = -1;
+    FSkipCount = 0;
+  } else {
+    FSubtitles.Abort();
+    if (FSubThread.joinable()) FSubThread.join();
+    FSubtitles.Reset();
+  }
+  FQueues[AKind].Flush();
+  {
+    std::lock_guard<std::mutex> lock(CodecLock());
+    FCodecs[AKind].reset();
+  }
+  if (FStreams[AKind]) FStreams[AKind]->discard = AVDISCARD_ALL;
+  FStreams[AKind] = nullptr;
+  FStreamIndex[AKind] = -1;
+}
+
+void TPlayback::HoldReading() {
+  std::unique_lock<std::mutex> lock(FOpenLock);
+  FHoldReq = true;
+  // The read thread parks at its next turn; one that has ended never will.
+  while (!FHeld && !FReadEnded && !FAbort) FOpenCond.wait_for(lock, std::chrono::milliseconds(10));
+}
+
+void TPlayback::ReleaseReading() {
+  std::lock_guard<std::mutex> lock(FOpenLock);
+  FHoldReq = false;
+  FOpenCond.notify_all();
+}
+
+bool TPlayback::SwitchStream(int AKind, int AStreamIndex) {
+  static const AVMediaType kTypes[3] = {AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_VIDEO,
+                                        AVMEDIA_TYPE_SUBTITLE};
+  if (!FFormatCtx || FAbort) return false;
+  const int old = FStreamIndex[AKind];
+  if (AStreamIndex == old) return true;
+  if (AStreamIndex < 0) {
+    if (AKind != kSubtitle) return false;  // only subtitles can be switched off
+  } else {
+    if (AStreamIndex >= static_cast<int>(FFormatCtx->nb_streams) ||
+        FFormatCtx->streams[AStreamIndex]->codecpar->codec_type != kTypes[AKind])
+      return false;
+    if (AKind == kAudio && FParams.DisableAudio) return false;
+    if (AKind != kAudio && (FParams.DisableVideo || FParams.DisableDisplay)) return false;
+    if (AKind == kSubtitle && !HasVideo()) return false;
+  }
+  HoldReading();
+  if (old >= 0) CloseComponent(AKind);
+  bool ok = AStreamIndex < 0 || OpenComponent(AStreamIndex);
+  if (ok && AStreamIndex >= 0 && !StartDecoder(AKind)) {
+    CloseComponent(AKind);
+    ok = false;
+  }
+  if (!ok && old >= 0 && OpenComponent(old) && !StartDecoder(AKind)) CloseComponent(AKind);
+  ReleaseReading();
+  return ok;
 }
 
 void TPlayback::SetSeekDone() {
@@ -366,6 +494,7 @@ void TPlayback::RequestSeek(int64_t ATarget, int64_t ARelative, int AFlags) {
     FPictureReady = false;
   }
   FSeekPos = ATarget;
+  FPositionStale = true;
   FSeekRel = ARelative;
   FSeekFlags = AFlags;
   FSeekReq = true;

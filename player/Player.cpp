@@ -102,6 +102,35 @@ int TFFPlayer::SubtitleStreamIndex() const {
   return FPlayback ? FPlayback->StreamIndex(TPlayback::kSubtitle) : -1;
 }
 
+bool TFFPlayer::SetAudioStreamIndex(int AIndex) {
+  return SwitchStream(TPlayback::kAudio, AIndex);
+}
+
+bool TFFPlayer::SetVideoStreamIndex(int AIndex) {
+  return SwitchStream(TPlayback::kVideo, AIndex);
+}
+
+bool TFFPlayer::SetSubtitleStreamIndex(int AIndex) {
+  return SwitchStream(TPlayback::kSubtitle, AIndex);
+}
+
+bool TFFPlayer::SwitchStream(int AKind, int AIndex) {
+  std::lock_guard<std::mutex> lock(FDataLock);
+  if (!FPlayback) return false;
+  const int old = FPlayback->StreamIndex(AKind);
+  if (!FPlayback->SwitchStream(AKind, AIndex)) return false;
+  if (old != AIndex && AIndex >= 0) {
+    // The new stream's packets start where reading is, ahead of what is heard and
+    // seen: go back to the current position so it starts in step.
+    int64_t pos = FPlayback->PositionStale() ? FPlayback->SeekTarget()
+                                             : FCurrentPTS.load() + FPlayback->StartTimeUs();
+    if (pos < FPlayback->StartTimeUs()) pos = FPlayback->StartTimeUs();
+    FPlayback->RequestSeek(pos, 0, AVSEEK_FLAG_BACKWARD);
+    FEndRaised = false;
+  }
+  return true;
+}
+
 int64_t TFFPlayer::Duration() const {
   std::unique_lock<std::mutex> lock(FDataLock);
   return FPlayback ? FPlayback->DurationUs() : -1;
@@ -235,6 +264,7 @@ bool TFFPlayer::Open(const std::string &AFileName, IVideoSurface *ASurface, bool
 
   FFileName = AFileName;
   FSurface = ASurface;
+  FProbe.SetFileHandle(playback->FormatContext());
   FCurrentPTS = -1;
   FLastReported = kUnset;
   FResetClaimed = false;
@@ -252,6 +282,7 @@ bool TFFPlayer::Open(const std::string &AFileName, IVideoSurface *ASurface, bool
   }
   // 0 × 0 follows the surface's client size as it changes.
   playback->SetDrawSize(sw, sh);
+  playback->ReleaseReading();
   {
     std::lock_guard<std::mutex> lock(FDataLock);
     FPlayback = std::move(playback);
@@ -280,6 +311,7 @@ bool TFFPlayer::Open(const std::string &AFileName, IVideoSurface *ASurface, bool
 
 void TFFPlayer::CloseStreamLocked() {
   if (!FPlayback) return;
+  FProbe.CloseFile();  // only forgets the borrowed container
   FPlayback.reset();
   if (FSDLAudio) ff::sdl.SDL_QuitSubSystem(SDL_INIT_AUDIO);
   FSDLAudio = false;

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "AVProbe.h"
 #include "PlayerEventQueue.h"
 #include "PlayerTypes.h"
 
@@ -118,6 +119,15 @@ class TFFPlayer {
   [[nodiscard]] int AudioStreamIndex() const;
   [[nodiscard]] int VideoStreamIndex() const;
   [[nodiscard]] int SubtitleStreamIndex() const;
+  // Switch the open file to another stream of that kind while it plays, starting it at
+  // the current position; -1 switches subtitles off. False when nothing is open, the
+  // index is not a stream of that kind or its decoder cannot be opened.
+  bool SetAudioStreamIndex(int AIndex);
+  bool SetVideoStreamIndex(int AIndex);
+  bool SetSubtitleStreamIndex(int AIndex);
+  // The probe attached to the open file's container (never owned by it): stream kinds
+  // and the information text while a file is open.
+  [[nodiscard]] TAVProbe *AVProbe() { return &FProbe; }
   // Duration of the open file in µs, -1 when unknown or nothing is open.
   [[nodiscard]] int64_t Duration() const;
   // A position is reported when none was yet or it moved by more than 10 ms.
@@ -148,6 +158,7 @@ class TFFPlayer {
   void JoinThreads();
   void WaitSeek();
   void CloseStreamLocked();
+  bool SwitchStream(int AKind, int AIndex);
   void Fail(const std::string &AMessage);
 
   std::string FFormat;
@@ -166,6 +177,7 @@ class TFFPlayer {
   std::atomic<bool> FEndRaised{false};
   std::atomic<bool> FStepping{false};
   TPlayerBitmap FCurrentFrame;
+  TAVProbe FProbe;
 
   // FDataLock serialises the play thread's work on the playback with the public
   // operations and with stopping. Guards FPlayback (the pointer and the object).

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 enum TPlayState { psPlay, psPause, psResume, psStep, psStop, psEnd };
@@ -47,4 +48,8 @@ class IVideoSurface {
   virtual void Present(const TPlayerBitmap &APicture) = 0;
   // Paint the whole area black.
   virtual void Clear() = 0;
+  // The text subtitle to show over the picture from now on (UTF-8, lines split by '\n'),
+  // empty for none. Comes from the display thread before the picture it belongs to;
+  // bitmap subtitles arrive drawn into the pictures instead.
+  virtual void SubtitleText(const std::string &AText) { (void)AText; }
 };

@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -40,6 +41,10 @@ std::string ProbeSize(const std::string &AFile) {
   while (!s.empty() && (s.back() == '\n' || s.back() == ',')) s.pop_back();
   return s;
 }
+
+// How long a wait for something that must happen may take: generous, because other
+// builds and tests share the machine; a passing test never waits this long.
+constexpr std::chrono::milliseconds kPatience = 20000ms;
 
 template <typename P>
 bool WaitFor(P APredicate, std::chrono::milliseconds ATimeout) {
@@ -93,7 +98,7 @@ class PreviewPanelTest : public ::testing::Test {
     out.FileName = dir / "out.mp4";
     ASSERT_GE(form->AddListRow(source, in, out), 0);
     form->AdvListView1->SelectRow(0);
-    ASSERT_TRUE(WaitFor([&] { return form->FFPlayer.PlayState() == psPause; }, 3000ms)) << Log();
+    ASSERT_TRUE(WaitFor([&] { return form->FFPlayer.PlayState() == psPause; }, kPatience)) << Log();
   }
   std::string Log() const { return form->mmoLog->toPlainText().toStdString(); }
   void SetIni(const char *AKey, const std::string &AValue) {
@@ -115,16 +120,18 @@ TEST_F(PreviewPanelTest, SelectingARowOpensItPausedAtTheStartAndPlayMovesTheBar)
   EXPECT_EQ(form->FDuration / 100000, 20);
   EXPECT_EQ(form->bsSkinSlider1->maximum(), form->bsSkinSlider1->width());
   EXPECT_EQ(form->bsSkinSlider1->value(), 0);
-  ASSERT_TRUE(WaitFor([&] { return !form->VideoSurface->Picture().isNull(); }, 2000ms));
+  ASSERT_TRUE(WaitFor([&] { return !form->VideoSurface->Picture().isNull(); }, kPatience));
   QImage shown = form->VideoSurface->Picture();
   // The first picture, scaled into the surface: red in the top-left quadrant.
   QColor c = shown.pixelColor(shown.width() / 4, shown.height() / 3);
   EXPECT_GT(c.red(), 200);
   EXPECT_LT(c.green(), 60);
   EXPECT_NE(Log().find("duration: 2.0"), std::string::npos) << Log();
+  // The source's information text comes before it.
+  EXPECT_LT(Log().find("Format Name: avi"), Log().find("duration: 2.0")) << Log();
 
   form->bsSkinButton13->click();
-  EXPECT_TRUE(WaitFor([&] { return form->bsSkinSlider1->value() > 40; }, 3000ms));
+  EXPECT_TRUE(WaitFor([&] { return form->bsSkinSlider1->value() > 40; }, kPatience));
   EXPECT_FALSE(form->FFPlayer.Paused());
   form->bsSkinButton14->click();
   EXPECT_TRUE(form->FFPlayer.Paused());
@@ -139,7 +146,7 @@ TEST_F(PreviewPanelTest, ReleasingTheBarInTheMiddleSeeksToHalfTheDurationAndPlay
   form->bsSkinSlider1MouseUp();
   EXPECT_EQ(form->bsSkinSlider1_down_UP, "UP");
   EXPECT_FALSE(form->FFPlayer.Paused());
-  ASSERT_TRUE(WaitFor([&] { return form->FFPlayer.CurrentPTS() >= 1000000; }, 1500ms));
+  ASSERT_TRUE(WaitFor([&] { return form->FFPlayer.CurrentPTS() >= 1000000; }, kPatience));
   EXPECT_LT(form->FFPlayer.CurrentPTS(), 1700000);
   EXPECT_NEAR(form->bsSkinSlider1->value(), form->bsSkinSlider1->maximum() / 2, 12);
 }
@@ -147,23 +154,23 @@ TEST_F(PreviewPanelTest, ReleasingTheBarInTheMiddleSeeksToHalfTheDurationAndPlay
 TEST_F(PreviewPanelTest, ASourcePlayedToItsEndWaitsAtItsBeginning) {
   OpenWithRow(Clip1s);
   form->bsSkinButton13->click();
-  ASSERT_TRUE(WaitFor([&] { return Log().find("End") != std::string::npos; }, 4000ms)) << Log();
+  ASSERT_TRUE(WaitFor([&] { return Log().find("End") != std::string::npos; }, kPatience)) << Log();
   EXPECT_TRUE(WaitFor(
       [&] {
         return form->FFPlayer.Paused() && form->FFPlayer.CurrentPTS() < 100000 &&
                form->bsSkinSlider1->value() <= 30;
       },
-      2000ms))
+      kPatience))
       << form->FFPlayer.CurrentPTS() << " " << form->bsSkinSlider1->value();
 }
 
 TEST_F(PreviewPanelTest, StopReopensPausedAndMuteSwapsTheButtons) {
   OpenWithRow(Clip2s);
   form->bsSkinButton13->click();
-  ASSERT_TRUE(WaitFor([&] { return form->FFPlayer.CurrentPTS() > 300000; }, 3000ms));
+  ASSERT_TRUE(WaitFor([&] { return form->FFPlayer.CurrentPTS() > 300000; }, kPatience));
   form->bsSkinButton15->click();
   EXPECT_TRUE(form->FFPlayer.Paused());
-  EXPECT_TRUE(WaitFor([&] { return form->FFPlayer.CurrentPTS() == 0; }, 2000ms));
+  EXPECT_TRUE(WaitFor([&] { return form->FFPlayer.CurrentPTS() == 0; }, kPatience));
 
   form->bsSkinButton16->click();
   EXPECT_TRUE(form->FFPlayer.Mute());
@@ -231,4 +238,28 @@ TEST_F(PreviewPanelTest, SnapshotWithNothingOpenWritesNoFileButSettlesTheSetting
   EXPECT_TRUE(fs::is_directory(folder));
   EXPECT_TRUE(fs::is_empty(folder));
   EXPECT_TRUE(platform.Sounds.empty());
+}
+
+TEST(VideoSurfaceTest, TextSubtitlesAreWrittenOverThePictureUntilCleared) {
+  TVideoSurfaceWidget surface;
+  surface.resize(200, 100);
+  surface.show();
+  TPlayerBitmap grey;
+  grey.Resize(200, 100);
+  std::fill(grey.Pixels.begin(), grey.Pixels.end(), 128);
+  surface.Present(grey);
+  auto whiteInLowerHalf = [&] {
+    QApplication::processEvents();
+    QImage shot = surface.grab().toImage();
+    int n = 0;
+    for (int y = shot.height() / 2; y < shot.height(); ++y)
+      for (int x = 0; x < shot.width(); ++x) n += shot.pixelColor(x, y).lightness() > 230;
+    return n;
+  };
+  EXPECT_EQ(whiteInLowerHalf(), 0);
+  surface.SubtitleText("Hello 世界");
+  EXPECT_EQ(surface.Subtitle(), QString::fromUtf8("Hello 世界"));
+  EXPECT_GT(whiteInLowerHalf(), 20);
+  surface.SubtitleText("");
+  EXPECT_EQ(whiteInLowerHalf(), 0);
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -485,4 +486,196 @@ TEST_F(PlayerTest, ForcedFormatsMustBeKnown) {
   player.Stop(true);
   player.SetFormat("wav");  // the wrong demuxer for this file
   EXPECT_FALSE(player.Open(Clip(), nullptr, true));
+}
+
+namespace {
+// Keeps the last picture and the subtitle text the player gave, and counts the bright
+// pixels of the picture inside a region.
+struct TSubtitleSurface : IVideoSurface {
+  std::mutex Lock;
+  TPlayerBitmap Last;
+  std::string Text;
+  int Presents = 0;
+  void ClientSize(int &AWidth, int &AHeight) override {
+    AWidth = 200;
+    AHeight = 100;
+  }
+  void Present(const TPlayerBitmap &APicture) override {
+    std::lock_guard<std::mutex> lock(Lock);
+    Last = APicture;
+    ++Presents;
+  }
+  void Clear() override {}
+  void SubtitleText(const std::string &AText) override {
+    std::lock_guard<std::mutex> lock(Lock);
+    Text = AText;
+  }
+  std::string CurrentText() {
+    std::lock_guard<std::mutex> lock(Lock);
+    return Text;
+  }
+  // Pixels with a strong red part in x0..x1 × y0..y1 of the last picture.
+  int RedPixels(int AX0, int AY0, int AX1, int AY1) {
+    std::lock_guard<std::mutex> lock(Lock);
+    int n = 0;
+    for (int y = AY0; y < std::min(AY1, Last.Height); ++y)
+      for (int x = AX0; x < std::min(AX1, Last.Width); ++x) n += Last.Row(y)[x * 3] > 100;
+    return n;
+  }
+};
+}  // namespace
+
+TEST_F(PlayerTest, TextAndBitmapSubtitlesFollowThePictureAndTheChosenStream) {
+  TFFPlayer player;
+  TSubtitleSurface surface;
+  int subtitleStreams = -1;
+  std::string info;
+  player.OnFileOpen = [&](TFFPlayer *p, int64_t, int, int, int &, int &) {
+    subtitleStreams = p->AVProbe()->SubtitleStreamCount();
+    info = p->AVProbe()->FileInfoText();
+  };
+  // Streams: 0 video, 1 audio, 2 text subtitles, 3 bitmap subtitles; cues at 0.48-0.9 s
+  // and 1.44-1.9 s. Key pictures every 0.48 s: paused, a seek shows the one before.
+  ASSERT_TRUE(player.Open(qvtest::Fixture(qvtest::TFixture::Subtitled), &surface, true))
+      << player.LastErrMsg();
+  EXPECT_EQ(subtitleStreams, 2);
+  EXPECT_NE(info.find("Format Name: matroska"), std::string::npos) << info;
+  EXPECT_EQ(player.SubtitleStreamIndex(), 2);  // the first one
+
+  // The box of the bitmap subtitles lies over the blue quarter of the picture, which
+  // is drawn 132 × 100 at the left of the surface.
+  auto boxPixels = [&] { return surface.RedPixels(20, 77, 60, 85); };
+  struct Step {
+    int64_t Seek;
+    const char *Text;
+  } steps[] = {{500000, "Hello"}, {1000000, ""}, {1500000, "第二行"}, {100000, ""}};
+  for (const Step &s : steps) {
+    SCOPED_TRACE(s.Seek);
+    player.Seek(s.Seek, sfBackward, true);
+    EXPECT_TRUE(PumpUntil([&] { return surface.CurrentText() == s.Text; }, kPatience))
+        << surface.CurrentText();
+    EXPECT_EQ(boxPixels(), 0);
+  }
+
+  // The bitmap stream, started at the current position: its box is drawn at 1.44 s.
+  player.Seek(int64_t{1500000}, sfBackward, true);
+  ASSERT_TRUE(player.SetSubtitleStreamIndex(3));
+  EXPECT_EQ(player.SubtitleStreamIndex(), 3);
+  EXPECT_TRUE(PumpUntil([&] { return boxPixels() > 250; }, kPatience)) << boxPixels();
+  EXPECT_EQ(surface.CurrentText(), "");
+  // Switched off, the box goes from the picture on screen; streams of another kind are
+  // refused.
+  ASSERT_TRUE(player.SetSubtitleStreamIndex(-1));
+  EXPECT_TRUE(PumpUntil([&] { return boxPixels() == 0; }, kPatience));
+  EXPECT_FALSE(player.SetSubtitleStreamIndex(1));
+  EXPECT_FALSE(player.SetSubtitleStreamIndex(9));
+  EXPECT_EQ(player.SubtitleStreamIndex(), -1);
+  EXPECT_TRUE(player.Paused());
+  player.Stop(true);
+  EXPECT_EQ(player.AVProbe()->FileHandle(), nullptr);
+  EXPECT_FALSE(player.SetSubtitleStreamIndex(2));  // nothing open
+}
+
+TEST_F(PlayerTest, PlayingShowsEachTextSubtitleFromItsStartUntilItsEnd) {
+  TFFPlayer player;
+  TRecorder rec;
+  rec.Attach(player);
+  // Every change of the text with the position shown when it came (the picture before).
+  std::mutex lock;
+  std::vector<std::pair<std::string, int64_t>> changes;
+  struct TTextSurface : TSubtitleSurface {
+    std::function<void(const std::string &)> OnText;
+    void SubtitleText(const std::string &AText) override { OnText(AText); }
+  } surface;
+  surface.OnText = [&](const std::string &AText) {
+    std::lock_guard<std::mutex> guard(lock);
+    changes.emplace_back(AText, player.CurrentPTS());
+  };
+  ASSERT_TRUE(player.Open(qvtest::Fixture(qvtest::TFixture::Subtitled), &surface, false))
+      << player.LastErrMsg();
+  ASSERT_TRUE(PumpUntil([&] { return rec.Saw(psEnd); }, kPatience));
+  std::lock_guard<std::mutex> guard(lock);
+  std::vector<std::string> texts;
+  for (const auto &[text, pts] : changes) texts.push_back(text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"Hello", "", "第二行", ""}));
+  // Never before its time (one picture of 40 ms earlier may be the last one shown).
+  const int64_t earliest[] = {440000, 860000, 1400000, 1860000};
+  for (size_t i = 0; i < changes.size() && i < 4; ++i)
+    EXPECT_GE(changes[i].second, earliest[i] - 1000) << i;
+  player.Stop(true);
+}
+
+namespace {
+// Counts the sign changes of the drawn wave form: about twice the cycles of the tone
+// across the picture's width.
+struct TWaveSurface : IVideoSurface {
+  std::atomic<int> Changes{0};
+  void ClientSize(int &AWidth, int &AHeight) override {
+    AWidth = 200;
+    AHeight = 100;
+  }
+  void Present(const TPlayerBitmap &APicture) override {
+    int changes = 0, last = 0, mid = APicture.Height / 2;
+    for (int x = 0; x < APicture.Width; ++x) {
+      bool up = APicture.Row(mid - 3)[x * 3] > 100;
+      bool down = APicture.Row(mid + 3)[x * 3] > 100;
+      int sign = up == down ? 0 : (up ? 1 : -1);
+      if (sign != 0 && last != 0 && sign != last) ++changes;
+      if (sign != 0) last = sign;
+    }
+    Changes = changes;
+  }
+  void Clear() override {}
+};
+}  // namespace
+
+TEST_F(PlayerTest, SwitchingTheAudioStreamWhilePlayingPlaysTheOtherTrack) {
+  // Two tones: 440 Hz on stream 0, 660 Hz on stream 1; 200 samples at 22.05 kHz show
+  // about 8 resp. 12 sign changes.
+  qvtest::TClipSpec spec;
+  spec.Container = "matroska";
+  spec.Extension = "mkv";
+  spec.VideoCodec.clear();
+  spec.DurationSec = 3.0;
+  spec.Audio = {qvtest::Track("pcm_s16le", 22050, 1), qvtest::Track("pcm_s16le", 22050, 1)};
+  const std::string twoTones = qvtest::MakeClip(spec);
+
+  TFFPlayer player;
+  TRecorder rec;
+  rec.Attach(player);
+  TWaveSurface surface;
+  ASSERT_TRUE(player.Open(twoTones, &surface, false)) << player.LastErrMsg();
+  EXPECT_EQ(player.AudioStreamIndex(), 0);
+  ASSERT_TRUE(PumpUntil([&] { return surface.Changes >= 6 && surface.Changes <= 9; }, kPatience))
+      << surface.Changes;
+
+  EXPECT_FALSE(player.SetVideoStreamIndex(1));  // not a video stream
+  EXPECT_FALSE(player.SetAudioStreamIndex(5));  // no such stream
+  EXPECT_FALSE(player.SetAudioStreamIndex(-1));
+  ASSERT_TRUE(player.SetAudioStreamIndex(1));
+  EXPECT_EQ(player.AudioStreamIndex(), 1);
+  EXPECT_FALSE(player.Paused());
+  EXPECT_TRUE(PumpUntil([&] { return surface.Changes >= 11; }, kPatience)) << surface.Changes;
+  // Playback goes on to the end on the new stream.
+  EXPECT_TRUE(PumpUntil([&] { return rec.Saw(psEnd); }, kPatience));
+  EXPECT_GE(rec.LastPosition(), 2900000);
+  EXPECT_FALSE(rec.Saw(psStop));
+  player.Stop(true);
+}
+
+TEST_F(PlayerTest, SwitchingTheAudioStreamOfAVideoKeepsThePictureGoing) {
+  TFFPlayer player;
+  TRecorder rec;
+  rec.Attach(player);
+  ASSERT_TRUE(player.Open(qvtest::Fixture(qvtest::TFixture::VideoTwoAudio), nullptr, false))
+      << player.LastErrMsg();
+  const int first = player.AudioStreamIndex(), other = first == 1 ? 2 : 1;
+  ASSERT_GE(first, 1);
+  ASSERT_TRUE(PumpUntil([&] { return rec.LastPosition() >= 300000; }, kPatience));
+  ASSERT_TRUE(player.SetAudioStreamIndex(other));
+  EXPECT_EQ(player.AudioStreamIndex(), other);
+  EXPECT_EQ(player.VideoStreamIndex(), 0);
+  EXPECT_TRUE(PumpUntil([&] { return rec.Saw(psEnd); }, kPatience));
+  EXPECT_GE(rec.LastPosition(), 1900000);
+  player.Stop(true);
 }

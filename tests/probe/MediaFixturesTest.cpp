@@ -62,7 +62,10 @@ INSTANTIATE_TEST_SUITE_P(
         TFixtureCase{TFixture::VideoTwoAudio, ".mkv",
                      "mpeg4|video|160|120\naac|audio|44100|2\nmp2|audio|44100|2\n"},
         TFixtureCase{TFixture::AudioFirst, ".mkv", "aac|audio|44100|2\nmpeg4|video|160|120\n"},
-        TFixtureCase{TFixture::SixChannels, ".mkv", "mpeg4|video|160|120\naac|audio|48000|6\n"}),
+        TFixtureCase{TFixture::SixChannels, ".mkv", "mpeg4|video|160|120\naac|audio|48000|6\n"},
+        TFixtureCase{TFixture::Subtitled, ".mkv",
+                     "mpeg4|video|160|120\npcm_s16le|audio|22050|1\nsubrip|subtitle|N/A|N/A\n"
+                     "dvd_subtitle|subtitle|160|120\n"}),
     [](const auto &AInfo) { return std::string(qvtest::FixtureName(AInfo.param.Kind)); });
 
 // The FLV reader lists streams in the order their first packets arrive: audio first here.

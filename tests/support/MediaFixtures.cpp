@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -104,6 +105,23 @@ struct TOutStream {
   ff::FramePtr Frame;   // in the encoder's format
   ff::FramePtr Source;  // yuv420p picture when the encoder wants another format
   ff::SwsPtr Sws;
+};
+
+// Script header that text subtitle encoders take their style from.
+const char kAssHeader[] =
+    "[Script Info]\r\nScriptType: v4.00+\r\nPlayResX: 384\r\nPlayResY: 288\r\n\r\n"
+    "[V4+ Styles]\r\nFormat: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, "
+    "OutlineColour, BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, "
+    "Angle, BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\r\n"
+    "Style: Default,Arial,16,&Hffffff,&Hffffff,&H0,&H0,0,0,0,0,100,100,0,0,1,1,0,2,10,10,10,0"
+    "\r\n\r\n[Events]\r\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, "
+    "Effect, Text\r\n";
+
+struct TSubtitleOut {
+  AVStream *Stream = nullptr;
+  ff::CodecContextPtr Ctx;
+  const TSubtitleTrack *Track = nullptr;
+  bool Bitmap = false;
 };
 
 struct TOutput {
@@ -220,6 +238,79 @@ void AddAudio(AVFormatContext *AOc, const TAudioTrack &ATrack, int ATrackNo, dou
   AOut.push_back(std::move(os));
 }
 
+void AddSubtitle(AVFormatContext *AOc, const TClipSpec &ASpec, const TSubtitleTrack &ATrack,
+                 std::vector<TSubtitleOut> &AOut) {
+  const AVCodec *enc = codec.avcodec_find_encoder_by_name(ATrack.Codec.c_str());
+  if (!enc) throw std::runtime_error("no encoder " + ATrack.Codec);
+  TSubtitleOut os;
+  os.Track = &ATrack;
+  os.Bitmap = ATrack.Codec == "dvdsub" || ATrack.Codec == "dvbsub" || ATrack.Codec == "xsub";
+  os.Ctx.reset(codec.avcodec_alloc_context3(enc));
+  AVCodecContext *c = os.Ctx.get();
+  c->time_base = AVRational{1, 1000};
+  c->width = ASpec.Width;
+  c->height = ASpec.Height;
+  if (!os.Bitmap) {
+    c->subtitle_header = reinterpret_cast<uint8_t *>(util.av_strdup(kAssHeader));
+    c->subtitle_header_size = static_cast<int>(sizeof kAssHeader - 1);
+  }
+  if (AOc->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  Check(codec.avcodec_open2(c, enc, nullptr), "open encoder " + ATrack.Codec);
+  os.Stream = format.avformat_new_stream(AOc, nullptr);
+  if (!os.Stream) throw std::runtime_error("cannot add a subtitle stream");
+  os.Stream->time_base = c->time_base;
+  Check(codec.avcodec_parameters_from_context(os.Stream->codecpar, c), "subtitle parameters");
+  if (!ATrack.Language.empty())
+    util.av_dict_set(&os.Stream->metadata, "language", ATrack.Language.c_str(), 0);
+  AOut.push_back(std::move(os));
+}
+
+// Encodes every cue of a subtitle stream; the muxer interleaves them with the rest.
+void WriteSubtitles(AVFormatContext *AOc, const TClipSpec &ASpec, TSubtitleOut &AOs) {
+  const int w = (ASpec.Width / 2) & ~1, h = (ASpec.Height / 8) & ~1;
+  std::vector<uint8_t> indexes(static_cast<size_t>(w) * h, 1);
+  const uint32_t palette[2] = {0x00000000u, 0xff000000u | (AOs.Track->BoxColour & 0xffffffu)};
+  std::vector<uint8_t> buf(1 << 16);
+  for (const TSubtitleCue &cue : AOs.Track->Cues) {
+    AVSubtitleRect rect{};
+    AVSubtitleRect *rects[1] = {&rect};
+    std::string line = "0,0,Default,,0,0,0,," + cue.Text;
+    if (AOs.Bitmap) {
+      rect.type = SUBTITLE_BITMAP;
+      rect.x = ASpec.Width / 8;
+      rect.y = ASpec.Height * 3 / 4;
+      rect.w = w;
+      rect.h = h;
+      rect.nb_colors = 2;
+      rect.data[0] = indexes.data();
+      rect.linesize[0] = w;
+      rect.data[1] = const_cast<uint8_t *>(reinterpret_cast<const uint8_t *>(palette));
+    } else {
+      rect.type = SUBTITLE_ASS;
+      rect.ass = line.data();
+    }
+    AVSubtitle sub{};
+    sub.format = AOs.Bitmap ? 0 : 1;
+    sub.start_display_time = 0;
+    sub.end_display_time = static_cast<uint32_t>(std::lround((cue.EndSec - cue.StartSec) * 1000));
+    sub.pts = std::llround(cue.StartSec * AV_TIME_BASE);
+    sub.num_rects = 1;
+    sub.rects = rects;
+    const int n = codec.avcodec_encode_subtitle(AOs.Ctx.get(), buf.data(),
+                                                static_cast<int>(buf.size()), &sub);
+    Check(n, "encode subtitle");
+    ff::PacketPtr pkt(codec.av_packet_alloc());
+    Check(codec.av_new_packet(pkt.get(), n), "subtitle packet");
+    std::memcpy(pkt->data, buf.data(), static_cast<size_t>(n));
+    const AVRational us{1, AV_TIME_BASE};
+    pkt->pts = pkt->dts = util.av_rescale_q(sub.pts, us, AOs.Stream->time_base);
+    pkt->duration = util.av_rescale_q(std::llround((cue.EndSec - cue.StartSec) * AV_TIME_BASE), us,
+                                      AOs.Stream->time_base);
+    pkt->stream_index = AOs.Stream->index;
+    Check(format.av_interleaved_write_frame(AOc, pkt.get()), "write subtitle");
+  }
+}
+
 // Encodes the next frame of the stream (or flushes it at its end).
 void EncodeNext(AVFormatContext *AOc, TOutStream &AOs) {
   AVCodecContext *c = AOs.Ctx.get();
@@ -300,6 +391,10 @@ std::string SpecKey(const TClipSpec &S) {
   for (const TAudioTrack &a : S.Audio)
     k << "|a:" << a.Codec << ',' << a.SampleRate << ',' << a.Channels << ',' << a.BitRate << ','
       << a.FrequencyHz << ',' << a.Language;
+  for (const TSubtitleTrack &t : S.Subtitles) {
+    k << "|s:" << t.Codec << ',' << t.Language << ',' << t.BoxColour;
+    for (const TSubtitleCue &c : t.Cues) k << ',' << c.StartSec << '-' << c.EndSec << '=' << c.Text;
+  }
   for (const auto &[n, v] : S.Tags) k << "|t:" << n << '=' << v;
   for (const auto &[n, v] : S.MuxerOptions) k << "|o:" << n << '=' << v;
   return k.str();
@@ -385,6 +480,14 @@ TClipSpec NamedSpec(TFixture AKind) {
       s.VideoBitRate = 2000000;
       s.Audio = {Track("aac", 44100, 2, 128000)};
       break;
+    case TFixture::Subtitled: {
+      s.Container = "matroska";
+      s.Extension = "mkv";
+      s.Audio = {Track("pcm_s16le", 22050, 1)};
+      const std::vector<TSubtitleCue> cues = {{0.48, 0.9, "Hello"}, {1.44, 1.9, "第二行"}};
+      s.Subtitles = {TSubtitleTrack{"subrip", cues, "eng"}, TSubtitleTrack{"dvdsub", cues, "chi"}};
+      break;
+    }
     case TFixture::ZeroLength:
     case TFixture::Truncated:
       break;
@@ -418,6 +521,8 @@ void WriteClip(const TClipSpec &ASpec, const std::string &APath) {
   if (!ASpec.VideoCodec.empty()) AddVideo(oc, ASpec, streams);
   if (!ASpec.AudioFirst) addAudio();
   if (streams.empty()) throw std::runtime_error("a clip needs at least one stream");
+  std::vector<TSubtitleOut> subtitles;
+  for (const TSubtitleTrack &t : ASpec.Subtitles) AddSubtitle(oc, ASpec, t, subtitles);
 
   if (!(oc->oformat->flags & AVFMT_NOFILE))
     Check(format.avio_open(&oc->pb, APath.c_str(), AVIO_FLAG_WRITE), "open " + APath);
@@ -427,6 +532,7 @@ void WriteClip(const TClipSpec &ASpec, const std::string &APath) {
   const int hr = format.avformat_write_header(oc, &opts);
   optsOwner.reset(opts);
   Check(hr, "write header");
+  for (TSubtitleOut &os : subtitles) WriteSubtitles(oc, ASpec, os);
 
   // Interleave by time: always encode the stream that is furthest behind.
   for (;;) {
@@ -448,10 +554,10 @@ void WriteClip(const TClipSpec &ASpec, const std::string &APath) {
 }
 
 const char *FixtureName(TFixture AKind) {
-  static const char *const kNames[] = {"Mp4",           "Avi",        "Mkv",       "MpegPs",
-                                       "MpegTs",        "Flv",        "Mp3",       "Wav",
-                                       "VideoTwoAudio", "AudioFirst", "AudioOnly", "Tagged",
-                                       "SixChannels",   "ZeroLength", "Truncated", "Large720p"};
+  static const char *const kNames[] = {
+      "Mp4",         "Avi",        "Mkv",           "MpegPs",     "MpegTs",    "Flv",
+      "Mp3",         "Wav",        "VideoTwoAudio", "AudioFirst", "AudioOnly", "Tagged",
+      "SixChannels", "ZeroLength", "Truncated",     "Large720p",  "Subtitled"};
   return kNames[static_cast<int>(AKind)];
 }
 

@@ -49,6 +49,24 @@ struct TAudioTrack {
   return t;
 }
 
+// A subtitle shown from StartSec to EndSec.
+struct TSubtitleCue {
+  double StartSec = 0;
+  double EndSec = 0;
+  std::string Text;
+};
+
+// A subtitle stream. Text encoders ("subrip", "ass", "webvtt") carry the cue texts. The
+// bitmap encoder "dvdsub" draws every cue as one opaque box of BoxColour (0xRRGGBB) at
+// (Width / 8, Height * 3 / 4), Width / 2 wide and Height / 8 high (both made even), on
+// a canvas of the clip's picture size.
+struct TSubtitleTrack {
+  std::string Codec = "subrip";
+  std::vector<TSubtitleCue> Cues;
+  std::string Language;
+  uint32_t BoxColour = 0xffff00;
+};
+
 struct TClipSpec {
   std::string Container =
       "mp4";              // muxer short name ("mp4", "avi", "matroska", "vob", "mpegts", ...)
@@ -65,6 +83,8 @@ struct TClipSpec {
   // Audio tracks, in stream order after the video stream (or before it, see AudioFirst).
   std::vector<TAudioTrack> Audio{TAudioTrack{}};
   bool AudioFirst = false;  // put the audio streams before the video stream
+  // Subtitle streams, after the video and audio streams.
+  std::vector<TSubtitleTrack> Subtitles;
   // Container tags, written in this order (e.g. {"title", "..."}, {"artist", "..."}).
   std::vector<std::pair<std::string, std::string>> Tags;
   // Muxer options (e.g. {"id3v2_version", "3"}).
@@ -93,6 +113,10 @@ enum class TFixture {
   ZeroLength,     // empty file named .avi
   Truncated,      // first 3000 bytes of the Mp4 fixture (moov missing)
   Large720p,      // benchmark input: 1280x720 25 fps, 10 s, libx264 (mpeg4 without) + aac
+  Subtitled,      // mkv: mpeg4 + pcm_s16le mono 22.05 kHz + subrip "eng" with "Hello" at
+                  // 0.48-0.9 s and "第二行" at 1.44-1.9 s + dvdsub "chi" with yellow boxes
+                  // at the same times. Both cues begin on a key picture (every 12th), so a
+                  // seek to one finds them.
 };
 
 // "Mp4", "VideoTwoAudio", ...: the enumerator's name (for test names).
