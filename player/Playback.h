@@ -119,6 +119,7 @@ class TPlayback {
   void ReadThread();
   bool OpenInput(std::string &AError);
   bool OpenComponent(int AStreamIndex);
+  [[nodiscard]] bool IsCoverPicture(int AStreamIndex) const;
   bool StartDecoder(int AKind);
   void CloseComponent(int AKind);
   void HoldReading();
@@ -174,8 +175,8 @@ class TPlayback {
   int64_t FStartTimeUs = 0;
   bool FSeekByBytes = false;
   bool FRealtime = false;
-  int FFrameWidth = -1;
-  int FFrameHeight = -1;
+  std::atomic<int> FFrameWidth{-1};  // the subtitle thread reads them
+  std::atomic<int> FFrameHeight{-1};
 
   std::thread FReadThread, FVideoThread, FAudioThread, FSubThread;
 

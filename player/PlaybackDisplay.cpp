@@ -304,8 +304,8 @@ bool TPlayback::GrabCurrentFrame(TPlayerBitmap &ABitmap, int64_t &APts) {
     ABitmap.Resize(0, 0);
     return false;
   }
-  int w = FParams.FrameWidth > 0 ? FParams.FrameWidth : FFrameWidth;
-  int h = FParams.FrameHeight > 0 ? FParams.FrameHeight : FFrameHeight;
+  int w = FParams.FrameWidth > 0 ? FParams.FrameWidth : FFrameWidth.load();
+  int h = FParams.FrameHeight > 0 ? FParams.FrameHeight : FFrameHeight.load();
   ABitmap.Resize(w, h);  // black
   // Right after opening or seeking the picture about to go up is the current one.
   if (!FPictures.HasShown() && FPictures.Pending() == 0) return true;

@@ -117,9 +117,20 @@ bool TPlayback::OpenInput(std::string &AError) {
   }
 
   int video = -1, audio = -1;
-  if (!FParams.DisableVideo && !FParams.DisableDisplay)
+  if (!FParams.DisableVideo && !FParams.DisableDisplay) {
     video = ff::format.av_find_best_stream(FFormatCtx, AVMEDIA_TYPE_VIDEO,
                                            FParams.WantedStream[kVideo], -1, nullptr, 0);
+    // Cover art is no film: its one picture would hold the position at 0 for the whole
+    // song. Another video stream plays instead, or none and the file plays as sound.
+    if (video >= 0 && IsCoverPicture(video)) {
+      video = -1;
+      for (unsigned i = 0; i < FFormatCtx->nb_streams && video < 0; ++i) {
+        if (FFormatCtx->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+            !IsCoverPicture(static_cast<int>(i)))
+          video = static_cast<int>(i);
+      }
+    }
+  }
   if (!FParams.DisableAudio)
     audio = ff::format.av_find_best_stream(FFormatCtx, AVMEDIA_TYPE_AUDIO,
                                            FParams.WantedStream[kAudio], video, nullptr, 0);
@@ -142,6 +153,10 @@ bool TPlayback::OpenInput(std::string &AError) {
   if (FMaster == AV_SYNC_AUDIO_MASTER && FStreamIndex[kAudio] < 0)
     FMaster = HasVideo() ? AV_SYNC_VIDEO_MASTER : AV_SYNC_EXTERNAL_CLOCK;
   return true;
+}
+
+bool TPlayback::IsCoverPicture(int AStreamIndex) const {
+  return (FFormatCtx->streams[AStreamIndex]->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
 }
 
 bool TPlayback::OpenComponent(int AStreamIndex) {
@@ -461,6 +476,7 @@ bool TPlayback::SwitchStream(int AKind, int AStreamIndex) {
       return false;
     if (AKind == kAudio && FParams.DisableAudio) return false;
     if (AKind != kAudio && (FParams.DisableVideo || FParams.DisableDisplay)) return false;
+    if (AKind == kVideo && IsCoverPicture(AStreamIndex)) return false;
     if (AKind == kSubtitle && !HasVideo()) return false;
   }
   HoldReading();

@@ -80,8 +80,8 @@ void TPlayback::SubtitleThread() {
       s.End = s.Start + static_cast<double>(pkt->duration) * av_q2d(tb);
     else
       s.End = std::numeric_limits<double>::infinity();
-    s.CanvasWidth = ctx->width > 0 ? ctx->width : FFrameWidth;
-    s.CanvasHeight = ctx->height > 0 ? ctx->height : FFrameHeight;
+    s.CanvasWidth = ctx->width > 0 ? ctx->width : FFrameWidth.load();
+    s.CanvasHeight = ctx->height > 0 ? ctx->height : FFrameHeight.load();
     for (unsigned i = 0; i < sub.num_rects; ++i) {
       const AVSubtitleRect *r = sub.rects[i];
       if (r->type == SUBTITLE_BITMAP && r->w > 0 && r->h > 0 && r->data[0] && r->data[1]) {

@@ -679,3 +679,28 @@ TEST_F(PlayerTest, SwitchingTheAudioStreamOfAVideoKeepsThePictureGoing) {
   EXPECT_GE(rec.LastPosition(), 1900000);
   player.Stop(true);
 }
+
+TEST_F(PlayerTest, CoverArtOfASongIsNotPlayedAsItsVideo) {
+  qvtest::TClipSpec spec;  // mp3 with a JPEG cover as stream 1
+  spec.Container = "mp3";
+  spec.VideoCodec.clear();
+  spec.Audio = {qvtest::Track("libmp3lame", 44100, 2, 128000)};
+  spec.CoverPicture = true;
+  if (!qvtest::HasEncoder("libmp3lame")) GTEST_SKIP() << "no MP3 encoder";
+  const std::string song = qvtest::MakeClip(spec);
+
+  TFFPlayer player;
+  TRecorder rec;
+  rec.Attach(player);
+  TRecordingSurface surface;
+  ASSERT_TRUE(player.Open(song, &surface, false)) << player.LastErrMsg();
+  EXPECT_EQ(rec.FrameWidth, -1);
+  EXPECT_EQ(player.VideoStreamIndex(), -1);
+  EXPECT_GE(player.AudioStreamIndex(), 0);
+  EXPECT_FALSE(player.SetVideoStreamIndex(1));
+  // The position follows the sound, and the wave form is drawn.
+  EXPECT_TRUE(PumpUntil([&] { return rec.LastPosition() >= 500000; }, kPatience));
+  EXPECT_EQ(player.CurrentFrame().Width, 0);
+  player.Stop(true);
+  EXPECT_GT(surface.Presents, 0);
+}

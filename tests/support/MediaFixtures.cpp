@@ -311,6 +311,43 @@ void WriteSubtitles(AVFormatContext *AOc, const TClipSpec &ASpec, TSubtitleOut &
   }
 }
 
+// Cover art: one JPEG picture in a stream marked as an attached picture.
+AVStream *AddCover(AVFormatContext *AOc, const TClipSpec &ASpec, ff::CodecContextPtr &ACtx) {
+  const AVCodec *enc = codec.avcodec_find_encoder_by_name("mjpeg");
+  if (!enc) throw std::runtime_error("no encoder mjpeg");
+  ACtx.reset(codec.avcodec_alloc_context3(enc));
+  AVCodecContext *c = ACtx.get();
+  c->width = ASpec.Width;
+  c->height = ASpec.Height;
+  c->time_base = AVRational{1, 25};
+  c->pix_fmt = AV_PIX_FMT_YUVJ420P;
+  Check(codec.avcodec_open2(c, enc, nullptr), "open encoder mjpeg");
+  AVStream *st = format.avformat_new_stream(AOc, nullptr);
+  if (!st) throw std::runtime_error("cannot add the cover stream");
+  st->disposition = AV_DISPOSITION_ATTACHED_PIC;
+  Check(codec.avcodec_parameters_from_context(st->codecpar, c), "cover parameters");
+  return st;
+}
+
+void WriteCover(AVFormatContext *AOc, AVStream *AStream, AVCodecContext *ACtx) {
+  ff::FramePtr f(util.av_frame_alloc());
+  f->format = ACtx->pix_fmt;
+  f->width = ACtx->width;
+  f->height = ACtx->height;
+  Check(util.av_frame_get_buffer(f.get(), 0), "cover frame");
+  DrawPattern(f.get(), 0);
+  f->pts = 0;
+  Check(codec.avcodec_send_frame(ACtx, f.get()), "encode cover");
+  Check(codec.avcodec_send_frame(ACtx, nullptr), "encode cover");
+  ff::PacketPtr pkt(codec.av_packet_alloc());
+  Check(codec.avcodec_receive_packet(ACtx, pkt.get()), "encode cover");
+  pkt->stream_index = AStream->index;
+  pkt->pts = pkt->dts = 0;
+  pkt->flags |= AV_PKT_FLAG_KEY;
+  // Written at once: the muxer waits for the picture before it writes any sound.
+  Check(format.av_write_frame(AOc, pkt.get()), "write cover");
+}
+
 // Encodes the next frame of the stream (or flushes it at its end).
 void EncodeNext(AVFormatContext *AOc, TOutStream &AOs) {
   AVCodecContext *c = AOs.Ctx.get();
@@ -387,7 +424,7 @@ std::string SpecKey(const TClipSpec &S) {
   std::ostringstream k;
   k << S.Container << '|' << S.Extension << '|' << S.DurationSec << '|' << S.VideoCodec << '|'
     << S.Width << 'x' << S.Height << '|' << S.FrameRateNum << '/' << S.FrameRateDen << '|'
-    << S.VideoBitRate << '|' << S.VideoLanguage << '|' << S.AudioFirst;
+    << S.VideoBitRate << '|' << S.VideoLanguage << '|' << S.AudioFirst << '|' << S.CoverPicture;
   for (const TAudioTrack &a : S.Audio)
     k << "|a:" << a.Codec << ',' << a.SampleRate << ',' << a.Channels << ',' << a.BitRate << ','
       << a.FrequencyHz << ',' << a.Language;
@@ -523,6 +560,8 @@ void WriteClip(const TClipSpec &ASpec, const std::string &APath) {
   if (streams.empty()) throw std::runtime_error("a clip needs at least one stream");
   std::vector<TSubtitleOut> subtitles;
   for (const TSubtitleTrack &t : ASpec.Subtitles) AddSubtitle(oc, ASpec, t, subtitles);
+  ff::CodecContextPtr coverCtx;
+  AVStream *cover = ASpec.CoverPicture ? AddCover(oc, ASpec, coverCtx) : nullptr;
 
   if (!(oc->oformat->flags & AVFMT_NOFILE))
     Check(format.avio_open(&oc->pb, APath.c_str(), AVIO_FLAG_WRITE), "open " + APath);
@@ -532,6 +571,7 @@ void WriteClip(const TClipSpec &ASpec, const std::string &APath) {
   const int hr = format.avformat_write_header(oc, &opts);
   optsOwner.reset(opts);
   Check(hr, "write header");
+  if (cover) WriteCover(oc, cover, coverCtx.get());
   for (TSubtitleOut &os : subtitles) WriteSubtitles(oc, ASpec, os);
 
   // Interleave by time: always encode the stream that is furthest behind.

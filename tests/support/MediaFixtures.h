@@ -85,6 +85,9 @@ struct TClipSpec {
   bool AudioFirst = false;  // put the audio streams before the video stream
   // Subtitle streams, after the video and audio streams.
   std::vector<TSubtitleTrack> Subtitles;
+  // Cover art: a JPEG of the first test picture at Width × Height, attached as a picture
+  // stream after the others (for containers that carry one, such as mp3).
+  bool CoverPicture = false;
   // Container tags, written in this order (e.g. {"title", "..."}, {"artist", "..."}).
   std::vector<std::pair<std::string, std::string>> Tags;
   // Muxer options (e.g. {"id3v2_version", "3"}).
