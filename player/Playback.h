@@ -87,6 +87,7 @@ class TPlayback {
   // target is then the best idea of where playback is.
   [[nodiscard]] bool PositionStale() const { return FPositionStale; }
   [[nodiscard]] int64_t SeekTarget() const { return FSeekPos; }
+  [[nodiscard]] int SeekFlags() const { return FSeekFlags; }
   [[nodiscard]] double MasterClock() const;
   [[nodiscard]] int64_t LastBytePos() const { return FLastPos; }
   [[nodiscard]] bool ReadThreadEnded() const { return FReadEnded; }
@@ -106,10 +107,11 @@ class TPlayback {
   [[nodiscard]] int FrameHeight() const { return FFrameHeight; }
   [[nodiscard]] int StreamIndex(int AKind) const { return FStreamIndex[AKind]; }
   // Replaces the open stream of a kind by another stream of the file while playing
-  // (-1 closes the subtitles). The caller excludes the display (the player's data
-  // lock); reading is held meanwhile. False when the index is not a stream of that
-  // kind or its decoder cannot be opened (the previous stream is then kept).
-  bool SwitchStream(int AKind, int AStreamIndex);
+  // (-1 closes the subtitles) and seeks to ASeekTo with ASeekFlags before reading goes
+  // on. The caller excludes the display (the player's data lock); reading is held
+  // meanwhile. False when the index is not a stream of that kind or its decoder cannot
+  // be opened (the previous stream is then kept).
+  bool SwitchStream(int AKind, int AStreamIndex, int64_t ASeekTo, int ASeekFlags);
   [[nodiscard]] bool HasVideo() const { return FStreamIndex[kVideo] >= 0; }
 
   static constexpr int kAudio = 0, kVideo = 1, kSubtitle = 2;

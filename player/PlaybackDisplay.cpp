@@ -293,7 +293,8 @@ void TPlayback::UpdatePosition() {
       }
     }
   }
-  if (FEndReached && (!HasVideo() || FPictures.Pending() == 0) &&
+  // Not while a seek waits for the read thread: the end met before it is gone.
+  if (!FSeekReq && FEndReached && (!HasVideo() || FPictures.Pending() == 0) &&
       (FStreamIndex[kAudio] < 0 || FRing.Buffered() == 0))
     FOwner.RaiseEnd();
 }

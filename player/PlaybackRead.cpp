@@ -462,7 +462,7 @@ void TPlayback::ReleaseReading() {
   FOpenCond.notify_all();
 }
 
-bool TPlayback::SwitchStream(int AKind, int AStreamIndex) {
+bool TPlayback::SwitchStream(int AKind, int AStreamIndex, int64_t ASeekTo, int ASeekFlags) {
   static const AVMediaType kTypes[3] = {AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_VIDEO,
                                         AVMEDIA_TYPE_SUBTITLE};
   if (!FFormatCtx || FAbort) return false;
@@ -487,6 +487,7 @@ bool TPlayback::SwitchStream(int AKind, int AStreamIndex) {
     ok = false;
   }
   if (!ok && old >= 0 && OpenComponent(old) && !StartDecoder(AKind)) CloseComponent(AKind);
+  if (ok && AStreamIndex >= 0) RequestSeek(ASeekTo, 0, ASeekFlags);
   ReleaseReading();
   return ok;
 }

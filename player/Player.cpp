@@ -117,17 +117,18 @@ bool TFFPlayer::SetSubtitleStreamIndex(int AIndex) {
 bool TFFPlayer::SwitchStream(int AKind, int AIndex) {
   std::lock_guard<std::mutex> lock(FDataLock);
   if (!FPlayback) return false;
-  const int old = FPlayback->StreamIndex(AKind);
-  if (!FPlayback->SwitchStream(AKind, AIndex)) return false;
-  if (old != AIndex && AIndex >= 0) {
-    // The new stream's packets start where reading is, ahead of what is heard and
-    // seen: go back to the current position so it starts in step.
-    int64_t pos = FPlayback->PositionStale() ? FPlayback->SeekTarget()
-                                             : FCurrentPTS.load() + FPlayback->StartTimeUs();
-    if (pos < FPlayback->StartTimeUs()) pos = FPlayback->StartTimeUs();
-    FPlayback->RequestSeek(pos, 0, AVSEEK_FLAG_BACKWARD);
-    FEndRaised = false;
+  // The new stream's packets would start where reading is, ahead of what is heard and
+  // seen: playback goes back to the current position so that it starts in step.
+  int flags = AVSEEK_FLAG_BACKWARD;
+  int64_t pos = FCurrentPTS.load() + FPlayback->StartTimeUs();
+  if (FPlayback->PositionStale()) {
+    pos = FPlayback->SeekTarget();  // a time, or a byte position after a seek by bytes
+    flags |= FPlayback->SeekFlags() & AVSEEK_FLAG_BYTE;
   }
+  if (!(flags & AVSEEK_FLAG_BYTE) && pos < FPlayback->StartTimeUs()) pos = FPlayback->StartTimeUs();
+  const int old = FPlayback->StreamIndex(AKind);
+  if (!FPlayback->SwitchStream(AKind, AIndex, pos, flags)) return false;
+  if (old != AIndex && AIndex >= 0) FEndRaised = false;
   return true;
 }
 

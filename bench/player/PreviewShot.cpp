@@ -1,5 +1,6 @@
-// Screenshots of the main window's preview panel: a listed clip opened paused on its
-// first picture, then after play and a snapshot. Run under a display (xvfb-run).
+// Screenshots of the main window's preview panel: a listed clip with a text subtitle
+// opened paused on its first picture, then after play and a snapshot. Run under a display
+// (xvfb-run).
 //   preview_screenshot <output folder>
 #include <QApplication>
 #include <QScreen>
@@ -36,11 +37,14 @@ int main(int argc, char **argv) {
   QApplication app(argc, argv);
   if (!FFLoader().Load(kPlayerLibraries)) return 1;
   qvtest::TClipSpec spec;
-  spec.Container = "avi";
   spec.Width = 320;
   spec.Height = 240;
   spec.DurationSec = 4;
   spec.Audio = {qvtest::Track("pcm_s16le", 22050, 1)};
+  // A text subtitle over the whole clip, to see it drawn over the picture.
+  spec.Container = "matroska";
+  spec.Extension = "mkv";
+  spec.Subtitles = {qvtest::TSubtitleTrack{"subrip", {{0.0, 4.0, "预览字幕 Preview subtitle"}}}};
   const std::string clip = qvtest::MakeClip(spec);
 
   const std::string root = out + "/shot-home";
