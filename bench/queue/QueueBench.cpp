@@ -3,7 +3,7 @@
 //
 //   bench_queue [tasks=8] [job=vcodec=mpeg4<CRLF>acodec=mp2] [extension=mkv] [rounds=2]
 //
-// The input is a small clip (640x360, 25 fps, 4 s, mpeg4 + aac); a stream copy job is
+// The input is a short clip (1280x720, 25 fps, 6 s, mpeg4 + aac); a stream copy job is
 // "acodec=copy<CRLF>vcodec=copy". Each configuration runs once per round, rounds
 // interleaved, and the best wall time counts. Run it on a quiet machine: the load
 // average is printed before and after.
@@ -165,10 +165,10 @@ int main(int argc, char **argv) {
     return 1;
   }
   qvtest::TClipSpec spec;
-  spec.Width = 640;
-  spec.Height = 360;
-  spec.DurationSec = 4;
-  spec.VideoBitRate = 1000000;
+  spec.Width = 1280;
+  spec.Height = 720;
+  spec.DurationSec = 6;
+  spec.VideoBitRate = 2000000;
   const std::string input = qvtest::MakeClip(spec);
   const fs::path out = fs::path(qvtest::FixtureDir()) / "bench_queue";
   fs::create_directories(out);
