@@ -33,6 +33,9 @@
 namespace cli {
 namespace {
 
+// Tasks set up at once (at least twice the number run at once).
+constexpr std::size_t kRoundTasks = 16;
+
 // ------------------------------------------------------------------ arguments
 
 bool ParseInt(const std::string &AText, int &AValue) {
@@ -110,17 +113,24 @@ std::string Fixed(double AValue, int ADecimals) {
 // every entry takes the one lock.
 class TBatchReporter {
  public:
+  // AItems: every source of the batch, in order; a file's "task" is its place there.
   TBatchReporter(const TBatchConsole &AConsole, bool AJson, std::vector<TBatchItem> &AItems)
-      : FConsole(AConsole), FJson(AJson), FItems(AItems) {
-    for (std::size_t i = 0; i < FItems.size(); ++i)
-      if (FItems[i].TaskIndex >= 0) FByTask[FItems[i].TaskIndex] = i;
-  }
+      : FConsole(AConsole), FJson(AJson), FItems(AItems) {}
 
-  // Sources that never reached the queue end right away.
-  void ReportUnqueued() {
+  // The items of a round from AFirst on, as queued; those that never reached the queue
+  // end right away.
+  void BeginRound(std::size_t AFirst, std::vector<TBatchItem> ARound) {
     std::lock_guard<std::mutex> g(FLock);
-    for (TBatchItem &item : FItems)
-      if (item.TaskIndex < 0) Ended(item, nullptr);
+    FByTask.clear();
+    FRunning.clear();
+    for (std::size_t i = 0; i < ARound.size(); ++i) {
+      TBatchItem &item = FItems[AFirst + i];
+      item = std::move(ARound[i]);
+      if (item.TaskIndex >= 0)
+        FByTask[item.TaskIndex] = AFirst + i;
+      else
+        Ended(item, nullptr);
+    }
   }
 
   // AFinal: the report a task sends when it ends, kept for its end line only.
@@ -155,7 +165,7 @@ class TBatchReporter {
       const TProgressCells cells =
           ProgressCells(AInfo.CurrentDuration, AInfo.TotalDuration, AInfo.CurrentSize);
       TJsonObject o;
-      o.Str("event", "progress").Int("task", AInfo.TaskIndex).Str("file", item.Source);
+      o.Str("event", "progress").Int("task", Ordinal(item)).Str("file", item.Source);
       o.Str("output", item.Output).Str("state", "running");
       if (cells.PercentKnown)
         o.Int("percent", cells.Percent);
@@ -193,13 +203,14 @@ class TBatchReporter {
     Ended(item, &AInfo);
   }
 
-  // After the batch: every queued task that got no notification counts as stopped.
-  void CloseUnreported() {
+  // After a round, or for the rounds a stop left out: every item from AFirst on that got
+  // no end counts as stopped.
+  void CloseUnreported(std::size_t AFirst, std::size_t ACount) {
     std::lock_guard<std::mutex> g(FLock);
-    for (TBatchItem &item : FItems)
-      if (!IsFinal(item.State)) {
-        item.State = TItemState::Stopped;
-        Ended(item, nullptr);
+    for (std::size_t i = AFirst; i < std::min(FItems.size(), AFirst + ACount); ++i)
+      if (!IsFinal(FItems[i].State)) {
+        FItems[i].State = TItemState::Stopped;
+        Ended(FItems[i], nullptr);
       }
   }
 
@@ -241,6 +252,8 @@ class TBatchReporter {
   }
 
  private:
+  int64_t Ordinal(const TBatchItem &AItem) const { return &AItem - FItems.data(); }
+
   static bool IsFinal(TItemState AState) {
     return AState != TItemState::Queued && AState != TItemState::Running;
   }
@@ -256,11 +269,7 @@ class TBatchReporter {
     }
     if (FJson) {
       TJsonObject o;
-      o.Str("event", "end");
-      if (AItem.TaskIndex >= 0)
-        o.Int("task", AItem.TaskIndex);
-      else
-        o.Null("task");
+      o.Str("event", "end").Int("task", Ordinal(AItem));
       o.Str("file", AItem.Source).Str("output", AItem.Output).Str("state", StateName(AItem.State));
       int percent = 0;
       if (AItem.State == TItemState::Finished) {
@@ -510,9 +519,11 @@ bool ConfigureBatchProfile(const TPresetConvertArgs &AArgs,
 
 std::vector<TBatchItem> QueueBatch(TFFmpegQueue &AQueue, const TConversionProfile &AProfile,
                                    const std::vector<std::string> &ASources,
-                                   const std::string &AOutputDir, bool AOverwrite) {
+                                   const std::string &AOutputDir, bool AOverwrite,
+                                   std::vector<std::string> *AProtected) {
   std::vector<TBatchItem> items;
-  std::vector<std::string> protectedNames = ASources;
+  std::vector<std::string> ownList = ASources;
+  std::vector<std::string> &protectedNames = AProtected ? *AProtected : ownList;
   const TExistingFileChoice choice =
       AOverwrite ? TExistingFileChoice::Overwrite : TExistingFileChoice::NewName;
   const bool oneFile = ASources.size() == 1 && AProfile.AFileName == ASources[0];
@@ -593,53 +604,70 @@ int RunPresetConvert(const std::vector<std::string> &AArgs, const TBatchConsole 
   }
 
   TStopSignals signals;
-  TFFmpegQueue queue;
-  queue.TriggerEventInMainThread = false;
-  std::vector<TBatchItem> items = QueueBatch(queue, profile, sources, outputDir, args.Overwrite);
+  std::vector<TBatchItem> items(sources.size());
+  for (std::size_t i = 0; i < sources.size(); ++i) items[i].Source = sources[i];
   TBatchReporter reporter(AConsole, args.Json, items);
-  reporter.ReportUnqueued();
-
-  std::mutex doneLock;
-  std::condition_variable doneCond;
-  bool done = false;
-  std::atomic<bool> stopRequested{false};
-  queue.OnProgress = [&](TCustomFFmpegQueue *, TProgressInfo *AInfo) {
-    reporter.Progress(*AInfo, AInfo->FileIndex < 0);
-  };
-  queue.OnTerminate = [&](TCustomFFmpegQueue *, const TTerminateInfo &AInfo) {
-    if (AInfo.TaskIndex >= 0) {
-      reporter.Terminated(AInfo, stopRequested);
-      return;
-    }
-    std::lock_guard<std::mutex> g(doneLock);
-    done = true;
-    doneCond.notify_all();
-  };
-
+  int jobs = args.Jobs > 0 ? args.Jobs : static_cast<int>(std::thread::hardware_concurrency());
+  jobs = std::max(jobs, 1);
+  // Every queued task holds its opened input and output: a long list runs in rounds so
+  // that memory and open files stay bounded.
+  const std::size_t round = std::max<std::size_t>(kRoundTasks, 2 * static_cast<std::size_t>(jobs));
+  std::vector<std::string> protectedNames = sources;
   int interruptedBy = 0;
-  if (queue.TasksCount() > 0) {
-    int jobs = args.Jobs > 0 ? args.Jobs : static_cast<int>(std::thread::hardware_concurrency());
-    jobs = std::clamp(jobs, 1, queue.TasksCount());
-    queue.Start(jobs);
-    std::unique_lock<std::mutex> g(doneLock);
-    while (!done) {
-      doneCond.wait_for(g, std::chrono::milliseconds(50));
-      if (gSignal != 0 && interruptedBy == 0) {
-        interruptedBy = gSignal;
-        stopRequested = true;
-        g.unlock();
-        queue.Stop(false);
-        g.lock();
+  std::size_t first = 0;
+  for (; first < sources.size() && interruptedBy == 0; first += round) {
+    if (gSignal != 0) {
+      interruptedBy = gSignal;
+      break;
+    }
+    const std::size_t count = std::min(round, sources.size() - first);
+    TFFmpegQueue queue;
+    queue.TriggerEventInMainThread = false;
+    reporter.BeginRound(first,
+                        QueueBatch(queue, profile,
+                                   {sources.begin() + static_cast<std::ptrdiff_t>(first),
+                                    sources.begin() + static_cast<std::ptrdiff_t>(first + count)},
+                                   outputDir, args.Overwrite, &protectedNames));
+    std::mutex doneLock;
+    std::condition_variable doneCond;
+    bool done = false;
+    std::atomic<bool> stopRequested{false};
+    queue.OnProgress = [&](TCustomFFmpegQueue *, TProgressInfo *AInfo) {
+      reporter.Progress(*AInfo, AInfo->FileIndex < 0);
+    };
+    queue.OnTerminate = [&](TCustomFFmpegQueue *, const TTerminateInfo &AInfo) {
+      if (AInfo.TaskIndex >= 0) {
+        reporter.Terminated(AInfo, stopRequested);
+        return;
+      }
+      std::lock_guard<std::mutex> g(doneLock);
+      done = true;
+      doneCond.notify_all();
+    };
+    if (queue.TasksCount() > 0) {
+      queue.Start(std::min(jobs, queue.TasksCount()));
+      std::unique_lock<std::mutex> g(doneLock);
+      while (!done) {
+        doneCond.wait_for(g, std::chrono::milliseconds(50));
+        if (gSignal != 0 && interruptedBy == 0) {
+          interruptedBy = gSignal;
+          stopRequested = true;
+          g.unlock();
+          queue.Stop(false);
+          g.lock();
+        }
       }
     }
+    queue.ClearTasks();  // closes every output; unstarted ones leave no empty file
+    reporter.CloseUnreported(first, count);
+    // A failed conversion leaves no half-written file behind.
+    for (std::size_t i = first; i < first + count; ++i)
+      if (items[i].State == TItemState::Failed && items[i].TaskIndex >= 0 &&
+          !items[i].Output.empty())
+        ::unlink(items[i].Output.c_str());
   }
   if (interruptedBy == 0 && gSignal != 0) interruptedBy = gSignal;
-  queue.ClearTasks();  // closes every output; unstarted ones leave no empty file
-  reporter.CloseUnreported();
-  // A failed conversion leaves no half-written file behind.
-  for (const TBatchItem &item : items)
-    if (item.State == TItemState::Failed && item.TaskIndex >= 0 && !item.Output.empty())
-      ::unlink(item.Output.c_str());
+  reporter.CloseUnreported(first, sources.size());  // the rounds a stop left out
   reporter.Summary(interruptedBy != 0);
 
   if (interruptedBy != 0) return interruptedBy == SIGINT ? kExitInterrupted : 128 + interruptedBy;

@@ -45,7 +45,7 @@ enum class TItemState { Queued, Skipped, Running, Finished, Failed, Stopped };
 struct TBatchItem {
   std::string Source;
   std::string Output;  // empty when the source was skipped before an output was chosen
-  int TaskIndex = -1;  // position in the queue; -1 when not queued
+  int TaskIndex = -1;  // position in the queue of its round; -1 when not queued
   TItemState State = TItemState::Queued;
   std::string Error;  // reason of a skip or failure
 };
@@ -60,11 +60,13 @@ struct TBatchItem {
 // Probes every source, names its output and queues its task. Unreadable sources and
 // sources the queue refuses become Skipped / Failed items with their reason; the others
 // are Queued with their task index. Names never fall on a source nor on an output named
-// earlier in the same batch.
+// earlier in the same batch. AProtected, when given, holds the names no output may take
+// (the batch's sources and earlier outputs) and receives the new outputs.
 [[nodiscard]] std::vector<TBatchItem> QueueBatch(TFFmpegQueue &AQueue,
                                                  const TConversionProfile &AProfile,
                                                  const std::vector<std::string> &ASources,
-                                                 const std::string &AOutputDir, bool AOverwrite);
+                                                 const std::string &AOutputDir, bool AOverwrite,
+                                                 std::vector<std::string> *AProtected = nullptr);
 
 // Where the run reports: JSON lines or text on AOut, failures on AErr; ATerminal draws
 // one line per running file, redrawn in place.

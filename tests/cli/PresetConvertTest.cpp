@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <sstream>
 
@@ -383,6 +384,39 @@ TEST(PresetConvertRun, InterruptStopsTheBatchCleanly) {
     }
   }
   EXPECT_GE(stopped, 1);
+  for (const auto &entry : std::filesystem::directory_iterator(out))
+    EXPECT_GT(entry.file_size(), 0u) << entry.path() << " left empty";
   EXPECT_TRUE(qvtest::ParseJson(lines.back())["interrupted"].B);
 }
 #endif
+
+// More files than are set up at once: the list runs in rounds, every file still ends
+// once with its own "task" number, and names stay unique across the rounds.
+TEST(PresetConvertRun, LongListsRunInRounds) {
+  ASSERT_TRUE(FFLoader().Load(kQueueLibraries));
+  TTempDir dir;
+  const std::string in = dir / "in", out = dir / "out";
+  ::mkdir(in.c_str(), 0755);
+  ::mkdir(out.c_str(), 0755);
+  auto spec = Clip("wav", "wav", 0.1);
+  spec.VideoCodec.clear();
+  spec.Audio = {qvtest::Track("pcm_s16le", 8000, 1)};
+  constexpr int kFiles = 19;
+  for (int i = 0; i < kFiles; ++i) qvtest::WriteClip(spec, in + "/s" + std::to_string(i) + ".wav");
+  WriteFileBytes(out + "/s3.wav", "keep me");
+
+  const TResult r = RunCli({"convert", "-p", "202", "-o", out, "--jobs", "2", "--json", in});
+  EXPECT_EQ(r.Code, cli::kExitOk) << r.Err;
+  std::map<int, std::string> ends;
+  for (const std::string &line : Lines(r.Out)) {
+    const qvtest::TJson j = qvtest::ParseJson(line);
+    if (j["event"].S != "end") continue;
+    EXPECT_EQ(j["state"].S, "finished") << line;
+    EXPECT_TRUE(ends.emplace(static_cast<int>(j["task"].N), j["output"].S).second) << line;
+  }
+  ASSERT_EQ(ends.size(), static_cast<std::size_t>(kFiles));
+  EXPECT_EQ(ends.begin()->first, 0);
+  EXPECT_EQ(ends.rbegin()->first, kFiles - 1);
+  EXPECT_EQ(ReadFileBytes(out + "/s3.wav"), "keep me");
+  EXPECT_TRUE(Exists(out + "/s3(New_1).wav"));
+}
