@@ -352,7 +352,14 @@ TFFmpegLoader &FFLoader() {
 }
 
 std::string DefaultLibraryPath() {
-  return ProgramFolder() + "LibAV";
+  const std::string beside = ProgramFolder() + "LibAV";
+  // An installed program: <prefix>/bin beside <prefix>/lib/quorvel/LibAV.
+  const std::string installed = ProgramFolder() + "../lib/quorvel/LibAV";
+  struct stat sb {};
+  if (::stat(beside.c_str(), &sb) != 0 && ::stat(installed.c_str(), &sb) == 0 &&
+      S_ISDIR(sb.st_mode))
+    return installed;
+  return beside;
 }
 
 bool AVLibLoaded(TLibraries ALibraries) {

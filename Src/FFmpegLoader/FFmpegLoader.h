@@ -138,7 +138,8 @@ class TFFmpegLoader {
 // The single loader of the process.
 TFFmpegLoader &FFLoader();
 
-// The folder the components load from unless told otherwise: "LibAV" beside the program.
+// The folder the components load from unless told otherwise: "LibAV" beside the program,
+// or for an installed program without one <prefix>/lib/quorvel/LibAV when it exists.
 [[nodiscard]] std::string DefaultLibraryPath();
 // What the components offer for their own set of libraries. LoadAVLib sets the loader's
 // folder (empty: the system search only), loads the set and on failure copies the
