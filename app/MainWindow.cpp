@@ -123,6 +123,9 @@ TForm1::TForm1(IPlatform &APlatform, const TAppPaths &APaths, QWidget *AParent)
 TForm1::~TForm1() {
   ShutdownConversion();
   ShutdownPreviewPlayer();
+  // Only now that no thread of this window can log: a thread that read the old mode
+  // would wait for a UI thread that no longer serves it.
+  GlobalLogger().SetTriggerEventInMainThread(FLoggerWasInMainThread);
 }
 
 void TForm1::BuildToolBar() {

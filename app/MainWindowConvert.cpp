@@ -91,7 +91,6 @@ void TForm1::FFLoggerLog(uint32_t AThreadID, TLogLevel ALogLevel, const std::str
 void TForm1::LoggerDetachHandler() {
   if (!FLogPipe) return;
   GlobalLogger().SetOnLog(nullptr);
-  GlobalLogger().SetTriggerEventInMainThread(FLoggerWasInMainThread);
   FLogPipe->Close();
   FLogPipe.reset();
 }
