@@ -31,8 +31,13 @@ bool TakesShortLastFrame(const AVCodecContext *AEnc) {
 }  // namespace
 
 namespace engine {
-std::string SubstituteEncoder(const std::string &AName) {
+std::string SubstituteEncoder(const std::string &AName, const AVOutputFormat *AFormat) {
   if (AName == "libfaac" && !ff::codec.avcodec_find_encoder_by_name("libfaac")) {
+    // The stand-in writes AAC; a container that cannot carry it (an MPEG program stream)
+    // would only refuse the stream later with a message that hides the missing encoder.
+    if (AFormat && ff::format.avformat_query_codec(AFormat, AV_CODEC_ID_AAC,
+                                                   FF_COMPLIANCE_NORMAL) != 1)
+      return AName;
     EngineLog(llInfo, "Encoder 'libfaac' is not available, using 'aac' in its place");
     return "aac";
   }

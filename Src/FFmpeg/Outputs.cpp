@@ -231,7 +231,7 @@ void TCustomFFmpeg::new_audio_stream(TOutputFileSetup &AOut) {
     const AVCodec *codec = nullptr;
     AVCodecID id = AV_CODEC_ID_NONE;
     if (!Faudio_codec_name.empty()) {
-      Faudio_codec_name = SubstituteEncoder(Faudio_codec_name);
+      Faudio_codec_name = SubstituteEncoder(Faudio_codec_name, of);
       std::string err;
       if (!FindCodecByName(Faudio_codec_name, AVMEDIA_TYPE_AUDIO, true, enc->strict_std_compliance,
                            id, err)) {

@@ -372,6 +372,17 @@ TEST_F(EncodeTranscode, LibfaacIsServedByTheLibraryEncoderAndAMissingEncoderIsNa
   }
   EXPECT_TRUE(noted);
 
+  // An MPEG program stream cannot carry the stand-in's AAC: the missing encoder is named
+  // instead of a header error that hides it.
+  if (!qvtest::HasEncoder("libfaac")) {
+    FEngine = std::make_unique<TCustomFFmpeg>(20);
+    ASSERT_TRUE(FEngine->OpenInputFile(src));
+    FEngine->SetOption("acodec", "libfaac");
+    EXPECT_LT(FEngine->OpenOutputFile(OutPath("faac.vob")), 1);
+    EXPECT_NE(FEngine->LastErrMsg().find("Unknown encoder 'libfaac'"), std::string::npos)
+        << FEngine->LastErrMsg();
+  }
+
   if (qvtest::HasEncoder("libopencore_amrnb")) GTEST_SKIP() << "this library has AMR-NB";
   FEngine = std::make_unique<TCustomFFmpeg>(20);
   ASSERT_TRUE(FEngine->OpenInputFile(src));
