@@ -221,12 +221,12 @@ int main(int argc, char **argv) {
   // The batch: 8 clips of 640x360, 6 s each, preset 2803.
   const std::string batch = work + "/batch";
   fs::create_directories(batch);
-  qvtest::TClipSpec spec;
-  spec.Width = 640;
-  spec.Height = 360;
-  spec.DurationSec = 6;
-  spec.VideoBitRate = 1000000;
-  const std::string clip = qvtest::MakeClip(spec);
+  qvtest::TClipParams params;
+  params.Width = 640;
+  params.Height = 360;
+  params.DurationSec = 6;
+  params.VideoBitRate = 1000000;
+  const std::string clip = qvtest::MakeClip(params);
   std::vector<std::string> files;
   for (int i = 0; i < 8; ++i) {
     files.push_back(batch + "/clip" + std::to_string(i) + ".mp4");

@@ -42,11 +42,11 @@ int main(int argc, char **argv) {
   form.show();
   if (!form.FFmpegQueue1.LoadAVLib(DefaultLibraryPath())) return 1;
 
-  qvtest::TClipSpec spec;
-  spec.DurationSec = 4;
+  qvtest::TClipParams params;
+  params.DurationSec = 4;
   for (const char *name : {"holiday", "concert", "lecture"}) {
     const std::string clip = root + "/" + name + ".mp4";
-    qvtest::WriteClip(spec, clip);
+    qvtest::WriteClip(params, clip);
     TInputOptions in;
     InitInputOptions(in);
     in.FileName = clip;

@@ -118,7 +118,7 @@ int WriteSources() {
     std::fprintf(stderr, "libmp3lame and libx264 are needed\n");
     return 1;
   }
-  qvtest::TClipSpec big;
+  qvtest::TClipParams big;
   big.Container = "matroska";
   big.Extension = "mkv";
   big.DurationSec = 6;
@@ -126,7 +126,7 @@ int WriteSources() {
   big.Height = 720;
   big.VideoCodec = "rawvideo";
   big.Audio = {qvtest::Track("pcm_s16le", 48000, 2)};
-  qvtest::TClipSpec wav;
+  qvtest::TClipParams wav;
   wav.Container = "wav";
   wav.DurationSec = 60;
   wav.VideoCodec.clear();

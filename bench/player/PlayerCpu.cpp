@@ -43,13 +43,13 @@ int main() {
     return 1;
   }
   ff::util.av_log_set_level(AV_LOG_QUIET);
-  qvtest::TClipSpec spec;
-  spec.VideoCodec = qvtest::HasEncoder("libx264") ? "libx264" : "mpeg4";
-  spec.Width = 1280;
-  spec.Height = 720;
-  spec.DurationSec = 12;
-  spec.VideoBitRate = 3000000;
-  const std::string clip = qvtest::MakeClip(spec);
+  qvtest::TClipParams params;
+  params.VideoCodec = qvtest::HasEncoder("libx264") ? "libx264" : "mpeg4";
+  params.Width = 1280;
+  params.Height = 720;
+  params.DurationSec = 12;
+  params.VideoBitRate = 3000000;
+  const std::string clip = qvtest::MakeClip(params);
   const double seconds = 10;
 
   TFFPlayer player;
@@ -83,7 +83,7 @@ int main() {
   double ffWall = std::chrono::duration<double>(std::chrono::steady_clock::now() - f0).count();
   double ffCpu = CpuSeconds(RUSAGE_CHILDREN) - child0;
 
-  std::printf("clip: %s 1280x720 25 fps, %s\n", spec.VideoCodec.c_str(), clip.c_str());
+  std::printf("clip: %s 1280x720 25 fps, %s\n", params.VideoCodec.c_str(), clip.c_str());
   std::printf(
       "player: %.2f s wall, %.2f s CPU = %.0f %% of one core, %d pictures drawn, "
       "position %.2f s\n",

@@ -36,16 +36,16 @@ int main(int argc, char **argv) {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   QApplication app(argc, argv);
   if (!FFLoader().Load(kPlayerLibraries)) return 1;
-  qvtest::TClipSpec spec;
-  spec.Width = 320;
-  spec.Height = 240;
-  spec.DurationSec = 4;
-  spec.Audio = {qvtest::Track("pcm_s16le", 22050, 1)};
+  qvtest::TClipParams params;
+  params.Width = 320;
+  params.Height = 240;
+  params.DurationSec = 4;
+  params.Audio = {qvtest::Track("pcm_s16le", 22050, 1)};
   // A text subtitle over the whole clip, to see it drawn over the picture.
-  spec.Container = "matroska";
-  spec.Extension = "mkv";
-  spec.Subtitles = {qvtest::TSubtitleTrack{"subrip", {{0.0, 4.0, "预览字幕 Preview subtitle"}}}};
-  const std::string clip = qvtest::MakeClip(spec);
+  params.Container = "matroska";
+  params.Extension = "mkv";
+  params.Subtitles = {qvtest::TSubtitleTrack{"subrip", {{0.0, 4.0, "预览字幕 Preview subtitle"}}}};
+  const std::string clip = qvtest::MakeClip(params);
 
   const std::string root = out + "/shot-home";
   std::filesystem::create_directories(root + "/bin");

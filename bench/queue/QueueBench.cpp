@@ -164,12 +164,12 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "%s\n", FFLoader().LastErrMsg().c_str());
     return 1;
   }
-  qvtest::TClipSpec spec;
-  spec.Width = 1280;
-  spec.Height = 720;
-  spec.DurationSec = 6;
-  spec.VideoBitRate = 2000000;
-  const std::string input = qvtest::MakeClip(spec);
+  qvtest::TClipParams params;
+  params.Width = 1280;
+  params.Height = 720;
+  params.DurationSec = 6;
+  params.VideoBitRate = 2000000;
+  const std::string input = qvtest::MakeClip(params);
   const fs::path out = fs::path(qvtest::FixtureDir()) / "bench_queue";
   fs::create_directories(out);
   std::printf("%d tasks of %s, job \"%s\", %d rounds, %u cores\n", tasks, input.c_str(),

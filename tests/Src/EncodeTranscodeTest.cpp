@@ -33,13 +33,13 @@ class EncodeTranscode : public enginetest::EngineTest {
 
 // The source clip: 2 s, 320x240 at 25 fps with 48 kHz stereo AAC.
 std::string Source() {
-  qvtest::TClipSpec spec;
-  spec.Container = "matroska";
-  spec.Extension = "mkv";
-  spec.Width = 320;
-  spec.Height = 240;
-  spec.Audio = {qvtest::Track("aac", 48000, 2)};
-  return qvtest::MakeClip(spec);
+  qvtest::TClipParams params;
+  params.Container = "matroska";
+  params.Extension = "mkv";
+  params.Width = 320;
+  params.Height = 240;
+  params.Audio = {qvtest::Track("aac", 48000, 2)};
+  return qvtest::MakeClip(params);
 }
 
 struct TCase {

@@ -41,10 +41,10 @@ struct TContainerCase {
 
 // MP4 takes AAC but not FLAC (the Mkv fixture's audio) without experimental mode.
 std::string MkvWithAac() {
-  qvtest::TClipSpec spec;
-  spec.Container = "matroska";
-  spec.Extension = "mkv";
-  return qvtest::MakeClip(spec);
+  qvtest::TClipParams params;
+  params.Container = "matroska";
+  params.Extension = "mkv";
+  return qvtest::MakeClip(params);
 }
 
 }  // namespace
@@ -82,9 +82,9 @@ TEST_F(EngineCopy, CopiesBetweenContainersKeepEveryStreamAndTheDuration) {
 
 TEST_F(EngineCopy, H264IntoTransportStreamThroughTheBitstreamFilter) {
   if (!qvtest::HasEncoder("libx264")) GTEST_SKIP() << "no libx264 encoder";
-  qvtest::TClipSpec spec;
-  spec.VideoCodec = "libx264";
-  const std::string in = qvtest::MakeClip(spec);
+  qvtest::TClipParams params;
+  params.VideoCodec = "libx264";
+  const std::string in = qvtest::MakeClip(params);
   const std::string out = OutPath("h264.ts");
   auto opts = Copy();
   opts.emplace_back("vbsf", "h264_mp4toannexb");
@@ -103,10 +103,10 @@ TEST_F(EngineCopy, H264IntoTransportStreamThroughTheBitstreamFilter) {
 }
 
 TEST_F(EngineCopy, StartAndDurationCutAtTheRightTimes) {
-  qvtest::TClipSpec spec;
-  spec.DurationSec = 4.0;
-  spec.Audio.clear();
-  const std::string in = qvtest::MakeClip(spec);
+  qvtest::TClipParams params;
+  params.DurationSec = 4.0;
+  params.Audio.clear();
+  const std::string in = qvtest::MakeClip(params);
   // "ss" on the input seeks, "t" on the output limits; the output starts at zero.
   const std::string out = OutPath("cut.mkv");
   Convert({{"ss", "1"}}, {in}, {{"vcodec", "copy"}, {"t", "2"}}, out);
@@ -118,10 +118,10 @@ TEST_F(EngineCopy, StartAndDurationCutAtTheRightTimes) {
 }
 
 TEST_F(EngineCopy, OutputStartTimeDropsEarlierPacketsAndShiftsTheRest) {
-  qvtest::TClipSpec spec;
-  spec.DurationSec = 3.0;
-  spec.Audio.clear();
-  const std::string in = qvtest::MakeClip(spec);
+  qvtest::TClipParams params;
+  params.DurationSec = 3.0;
+  params.Audio.clear();
+  const std::string in = qvtest::MakeClip(params);
   const std::string out = OutPath("ss_out.mkv");
   Convert({}, {in}, {{"vcodec", "copy"}, {"ss", "1"}}, out);
   const TFileSummary dst = Summarize(out);
@@ -131,10 +131,10 @@ TEST_F(EngineCopy, OutputStartTimeDropsEarlierPacketsAndShiftsTheRest) {
 }
 
 TEST_F(EngineCopy, ShortestEndsWithTheShortestInput) {
-  qvtest::TClipSpec video;
+  qvtest::TClipParams video;
   video.DurationSec = 4.0;
   video.Audio.clear();
-  qvtest::TClipSpec audio;
+  qvtest::TClipParams audio;
   audio.Container = "matroska";
   audio.Extension = "mka";
   audio.VideoCodec.clear();
@@ -149,9 +149,9 @@ TEST_F(EngineCopy, ShortestEndsWithTheShortestInput) {
 }
 
 TEST_F(EngineCopy, FileSizeLimitStopsPastTheLimitWithAValidTrailer) {
-  qvtest::TClipSpec spec;
-  spec.DurationSec = 6.0;
-  const std::string in = qvtest::MakeClip(spec);
+  qvtest::TClipParams params;
+  params.DurationSec = 6.0;
+  const std::string in = qvtest::MakeClip(params);
   const std::string out = OutPath("limited.mp4");
   Convert({}, {in}, {{"vcodec", "copy"}, {"acodec", "copy"}, {"fs", "60000"}}, out);
   struct stat sb {};
@@ -164,9 +164,9 @@ TEST_F(EngineCopy, FileSizeLimitStopsPastTheLimitWithAValidTrailer) {
 }
 
 TEST_F(EngineCopy, JoinModeContinuesWhereThePreviousInputEnded) {
-  qvtest::TClipSpec a;
+  qvtest::TClipParams a;
   a.DurationSec = 2.0;
-  qvtest::TClipSpec b = a;
+  qvtest::TClipParams b = a;
   b.DurationSec = 1.0;
   const std::string out = OutPath("joined.mkv");
   Convert({}, {qvtest::MakeClip(a), qvtest::MakeClip(b)}, Copy(), out, true);

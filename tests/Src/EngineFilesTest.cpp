@@ -9,15 +9,15 @@ namespace {
 class EngineFiles : public enginetest::EngineTest {
  protected:
   static std::string Clip(double ASeconds, bool AVideo = true, bool AAudio = true) {
-    qvtest::TClipSpec spec;
-    spec.DurationSec = ASeconds;
+    qvtest::TClipParams params;
+    params.DurationSec = ASeconds;
     if (!AVideo) {
-      spec.VideoCodec.clear();
-      spec.Container = "matroska";
-      spec.Extension = "mka";
+      params.VideoCodec.clear();
+      params.Container = "matroska";
+      params.Extension = "mka";
     }
-    if (!AAudio) spec.Audio.clear();
-    return qvtest::MakeClip(spec);
+    if (!AAudio) params.Audio.clear();
+    return qvtest::MakeClip(params);
   }
 };
 
@@ -263,10 +263,10 @@ TEST_F(EngineFiles, TimeStampJumpsInTransportStreamsAreCorrected) {
 TEST_F(EngineFiles, AnOutputNeverOverwritesAnInput) {
   const std::string in = qvtest::FixtureDir() + "/precious.mkv";
   {
-    qvtest::TClipSpec spec;
-    spec.Container = "matroska";
-    spec.Extension = "mkv";
-    qvtest::WriteClip(spec, in);
+    qvtest::TClipParams params;
+    params.Container = "matroska";
+    params.Extension = "mkv";
+    qvtest::WriteClip(params, in);
   }
   const enginetest::TFileSummary before = enginetest::Summarize(in);
   TCustomFFmpeg &e = *FEngine;

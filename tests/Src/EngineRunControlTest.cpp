@@ -24,14 +24,14 @@ class EngineRunControl : public enginetest::EngineTest {
   // A copy task over a clip long enough to still be running when the test acts;
   // "re" reads it at its own speed.
   void PrepareCopy(const std::string &AOutName, double ASeconds = 30.0, bool ARealTime = true) {
-    qvtest::TClipSpec spec;
-    spec.DurationSec = ASeconds;
-    spec.Width = 64;
-    spec.Height = 48;
-    spec.Audio.clear();
+    qvtest::TClipParams params;
+    params.DurationSec = ASeconds;
+    params.Width = 64;
+    params.Height = 48;
+    params.Audio.clear();
     FOut = OutPath(AOutName);
     if (ARealTime) FEngine->SetOption("re", "");
-    ASSERT_TRUE(FEngine->OpenInputFile(qvtest::MakeClip(spec))) << FEngine->LastErrMsg();
+    ASSERT_TRUE(FEngine->OpenInputFile(qvtest::MakeClip(params))) << FEngine->LastErrMsg();
     FEngine->SetOption("vcodec", "copy");
     ASSERT_EQ(FEngine->OpenOutputFile(FOut), 1) << FEngine->LastErrMsg();
   }
@@ -69,8 +69,8 @@ TEST_F(EngineRunControl, StartingTwiceIgnoresTheSecondCall) {
 }
 
 TEST_F(EngineRunControl, StartWithoutOutputTerminatesBeforeReturning) {
-  qvtest::TClipSpec spec;
-  ASSERT_TRUE(FEngine->OpenInputFile(qvtest::MakeClip(spec)));
+  qvtest::TClipParams params;
+  ASSERT_TRUE(FEngine->OpenInputFile(qvtest::MakeClip(params)));
   EXPECT_EQ(FEngine->StartConvert(true), nullptr);
   EXPECT_EQ(FTerminations.load(), 1);
   EXPECT_TRUE(FEngine->FatalException());

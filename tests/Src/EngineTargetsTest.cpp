@@ -62,11 +62,11 @@ TEST_F(EngineTargets, TargetsSetSizeRateGopCodecsAndFormatByNorm) {
 TEST_F(EngineTargets, AutomaticNormFollowsTheInputRate) {
   EXPECT_EQ(ErrorOf([this] { FEngine->SetOption("target", "dvd"); }), "frame_rate is invalid.");
 
-  qvtest::TClipSpec spec;
-  spec.FrameRateNum = 30000;
-  spec.FrameRateDen = 1001;
-  spec.Audio.clear();
-  ASSERT_TRUE(FEngine->OpenInputFile(qvtest::MakeClip(spec))) << FEngine->LastErrMsg();
+  qvtest::TClipParams params;
+  params.FrameRateNum = 30000;
+  params.FrameRateDen = 1001;
+  params.Audio.clear();
+  ASSERT_TRUE(FEngine->OpenInputFile(qvtest::MakeClip(params))) << FEngine->LastErrMsg();
   FEngine->SetOption("target", "vcd");
   EXPECT_EQ(FEngine->Fframe_height, 240);
   EXPECT_TRUE(Logged("Assuming NTSC for target."));

@@ -13,11 +13,11 @@ namespace fs = std::filesystem;
 namespace queuetest {
 
 std::string ShortClip(double ADurationSec) {
-  qvtest::TClipSpec spec;
-  spec.Container = "mp4";
-  spec.DurationSec = ADurationSec;
-  spec.Audio = {qvtest::Track("aac", 44100, 2, 64000)};
-  return qvtest::MakeClip(spec);
+  qvtest::TClipParams params;
+  params.Container = "mp4";
+  params.DurationSec = ADurationSec;
+  params.Audio = {qvtest::Track("aac", 44100, 2, 64000)};
+  return qvtest::MakeClip(params);
 }
 
 std::string OutputDir(const std::string &AName) {

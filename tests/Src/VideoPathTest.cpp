@@ -44,11 +44,11 @@ TEST_F(VideoPath, ConstantRateDuplicatesOneFrameInFiveFrom25To30) {
 }
 
 TEST_F(VideoPath, FrameLimitStopsAtThatFrame) {
-  qvtest::TClipSpec spec;
-  spec.DurationSec = 5;
-  spec.Audio.clear();
+  qvtest::TClipParams params;
+  params.DurationSec = 5;
+  params.Audio.clear();
   const std::string out = OutPath("vframes.avi");
-  ASSERT_TRUE(ToAvi(qvtest::MakeClip(spec), {{"vframes", "100"}}, out)) << FEngine->FatalMessage();
+  ASSERT_TRUE(ToAvi(qvtest::MakeClip(params), {{"vframes", "100"}}, out)) << FEngine->FatalMessage();
   EXPECT_EQ(enginetest::Summarize(out).Streams.at(0).Packets, 100);
 }
 

@@ -234,12 +234,12 @@ class AllPresetsTest : public ::testing::TestWithParam<int> {
 TEST_P(AllPresetsTest, EveryPresetConvertsOrNamesTheMissingEncoder) {
   const int bar = GetParam();
   const TPresetCategory &category = PresetCategories()[static_cast<std::size_t>(bar)];
-  qvtest::TClipSpec video;
+  qvtest::TClipParams video;
   video.DurationSec = 1;
   video.Width = 176;
   video.Height = 144;
   const std::string videoClip = qvtest::MakeClip(video);
-  qvtest::TClipSpec audio;
+  qvtest::TClipParams audio;
   audio.DurationSec = 1;
   audio.VideoCodec = "";
   const std::string audioClip = qvtest::MakeClip(audio);

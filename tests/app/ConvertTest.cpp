@@ -319,9 +319,9 @@ TEST_F(ConvertTest, BatchConvertsEveryRowAndOpensTheFolder) {
 }
 
 TEST_F(ConvertTest, StopDuringAPauseAsksFirstThenEndsTheBatch) {
-  qvtest::TClipSpec spec;
-  spec.DurationSec = 4;
-  const std::string longClip = qvtest::MakeClip(spec);
+  qvtest::TClipParams params;
+  params.DurationSec = 4;
+  const std::string longClip = qvtest::MakeClip(params);
   AddOne(Copy(qvtest::TFixture::Mp4, src + "/short.mp4"));
   AddOne(longClip);
   ASSERT_EQ(Rows(), 2) << Log();
@@ -352,9 +352,9 @@ TEST_F(ConvertTest, StopDuringAPauseAsksFirstThenEndsTheBatch) {
 }
 
 TEST_F(ConvertTest, PauseThenStartResumes) {
-  qvtest::TClipSpec spec;
-  spec.DurationSec = 4;
-  AddOne(qvtest::MakeClip(spec));
+  qvtest::TClipParams params;
+  params.DurationSec = 4;
+  AddOne(qvtest::MakeClip(params));
   CopyStreams(true);
   form1->cbCompletionAction->setCurrentIndex(0);
   form1->btnStartClick();
@@ -371,10 +371,10 @@ TEST_F(ConvertTest, PauseThenStartResumes) {
 }
 
 TEST_F(ConvertTest, SourceOfUnknownDurationShowsNAThenEnds) {
-  qvtest::TClipSpec spec;  // a raw elementary stream: no duration anywhere
-  spec.Container = "m4v";
-  spec.Audio.clear();
-  AddOne(qvtest::MakeClip(spec));
+  qvtest::TClipParams params;  // a raw elementary stream: no duration anywhere
+  params.Container = "m4v";
+  params.Audio.clear();
+  AddOne(qvtest::MakeClip(params));
   ASSERT_EQ(Rows(), 1) << Log();
   form1->Slots.IO1[0].ExtOptions = "re";  // read at its own pace: the run lasts 2 s
   form1->btnStartClick();
@@ -413,9 +413,9 @@ TEST_F(ConvertTest, RowWhoseSourceVanishedIsMarkedAndOthersKeepTheirRows) {
 namespace {
 
 TEST_F(ConvertTest, ClosingDuringABatchStopsAndWaits) {
-  qvtest::TClipSpec spec;
-  spec.DurationSec = 4;
-  AddOne(qvtest::MakeClip(spec));
+  qvtest::TClipParams params;
+  params.DurationSec = 4;
+  AddOne(qvtest::MakeClip(params));
   CopyStreams(true);
   form1->btnStartClick();
   ASSERT_TRUE(WaitFor([&] { return State(0) == "转换中..."; })) << Log();

@@ -62,12 +62,12 @@ class PreviewPanelTest : public ::testing::Test {
   static void SetUpTestSuite() {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     ASSERT_TRUE(FFLoader().Load(kPlayerLibraries)) << FFLoader().LastErrMsg();
-    qvtest::TClipSpec spec;  // mpeg4 160 × 120, 2 s, red top-left quadrant
-    spec.Container = "avi";
-    spec.Audio = {qvtest::Track("pcm_s16le", 22050, 1)};
-    Clip2s = qvtest::MakeClip(spec);
-    spec.DurationSec = 1.0;
-    Clip1s = qvtest::MakeClip(spec);
+    qvtest::TClipParams params;  // mpeg4 160 × 120, 2 s, red top-left quadrant
+    params.Container = "avi";
+    params.Audio = {qvtest::Track("pcm_s16le", 22050, 1)};
+    Clip2s = qvtest::MakeClip(params);
+    params.DurationSec = 1.0;
+    Clip1s = qvtest::MakeClip(params);
     ff::util.av_log_set_level(AV_LOG_QUIET);
   }
 

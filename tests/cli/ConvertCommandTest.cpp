@@ -84,11 +84,11 @@ TEST(ConvertCommand, ExitCodesOfFinishedFailedAndUsage) {
 
 TEST(ConvertCommand, InterruptStopsCleanlyWithAValidTrailer) {
   ASSERT_TRUE(FFLoader().Load(kQueueLibraries));
-  qvtest::TClipSpec spec;
-  spec.DurationSec = 20;
-  spec.Width = 64;
-  spec.Height = 48;
-  const std::string in = qvtest::MakeClip(spec);
+  qvtest::TClipParams params;
+  params.DurationSec = 20;
+  params.Width = 64;
+  params.Height = 48;
+  const std::string in = qvtest::MakeClip(params);
   const std::string out = Out("cli_interrupted.mp4");
   std::thread killer([] {
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));

@@ -51,15 +51,15 @@ int64_t FileSize(const std::string &APath) {
   return ::stat(APath.c_str(), &sb) == 0 ? sb.st_size : -1;
 }
 
-qvtest::TClipSpec Clip(const std::string &AContainer, const std::string &AExt, double ASeconds) {
-  qvtest::TClipSpec spec;
-  spec.Container = AContainer;
-  spec.Extension = AExt;
-  spec.DurationSec = ASeconds;
-  spec.Width = 96;
-  spec.Height = 64;
-  spec.Audio = {qvtest::Track("mp2", 44100, 2, 64000)};
-  return spec;
+qvtest::TClipParams Clip(const std::string &AContainer, const std::string &AExt, double ASeconds) {
+  qvtest::TClipParams params;
+  params.Container = AContainer;
+  params.Extension = AExt;
+  params.DurationSec = ASeconds;
+  params.Width = 96;
+  params.Height = 64;
+  params.Audio = {qvtest::Track("mp2", 44100, 2, 64000)};
+  return params;
 }
 
 }  // namespace
@@ -163,9 +163,9 @@ TEST(PresetConvertNaming, NewNamesOverwriteAndSourceProtection) {
   ::mkdir(src.c_str(), 0755);
   ::mkdir((src + "/a").c_str(), 0755);
   ::mkdir((src + "/b").c_str(), 0755);
-  const auto spec = Clip("avi", "avi", 0.4);
-  qvtest::WriteClip(spec, src + "/a/clip.avi");
-  qvtest::WriteClip(spec, src + "/b/clip.avi");
+  const auto params = Clip("avi", "avi", 0.4);
+  qvtest::WriteClip(params, src + "/a/clip.avi");
+  qvtest::WriteClip(params, src + "/b/clip.avi");
   qvtest::WriteClip(Clip("mp4", "mp4", 0.4), out + "/own.mp4");
   WriteFileBytes(out + "/clip.mp4", "existing");
   WriteFileBytes(out + "/clip(New_1).mp4", "existing too");
@@ -297,10 +297,10 @@ TEST(PresetConvertRun, TextReportAndExitStatuses) {
   ASSERT_TRUE(FFLoader().Load(kQueueLibraries));
   TTempDir dir;
   const std::string clip = dir / "song.wav", out = dir / "out";
-  auto spec = Clip("wav", "wav", 0.5);
-  spec.VideoCodec.clear();
-  spec.Audio = {qvtest::Track("pcm_s16le", 22050, 1)};
-  qvtest::WriteClip(spec, clip);
+  auto params = Clip("wav", "wav", 0.5);
+  params.VideoCodec.clear();
+  params.Audio = {qvtest::Track("pcm_s16le", 22050, 1)};
+  qvtest::WriteClip(params, clip);
 
   TResult r = RunCli({"convert", "-p", "200", "-o", out, "--ar", "22050", "--ac", "1", clip});
   EXPECT_EQ(r.Code, cli::kExitOk) << r.Err;
@@ -398,11 +398,11 @@ TEST(PresetConvertRun, LongListsRunInRounds) {
   const std::string in = dir / "in", out = dir / "out";
   ::mkdir(in.c_str(), 0755);
   ::mkdir(out.c_str(), 0755);
-  auto spec = Clip("wav", "wav", 0.1);
-  spec.VideoCodec.clear();
-  spec.Audio = {qvtest::Track("pcm_s16le", 8000, 1)};
+  auto params = Clip("wav", "wav", 0.1);
+  params.VideoCodec.clear();
+  params.Audio = {qvtest::Track("pcm_s16le", 8000, 1)};
   constexpr int kFiles = 19;
-  for (int i = 0; i < kFiles; ++i) qvtest::WriteClip(spec, in + "/s" + std::to_string(i) + ".wav");
+  for (int i = 0; i < kFiles; ++i) qvtest::WriteClip(params, in + "/s" + std::to_string(i) + ".wav");
   WriteFileBytes(out + "/s3.wav", "keep me");
 
   const TResult r = RunCli({"convert", "-p", "202", "-o", out, "--jobs", "2", "--json", in});

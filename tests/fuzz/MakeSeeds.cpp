@@ -19,11 +19,11 @@ int main(int argc, char **argv) {
   struct TSeed {
     const char *Name;
     unsigned char ExtensionByte;  // index into the fuzzer's extension list
-    qvtest::TClipSpec Spec;
+    qvtest::TClipParams Params;
   };
   auto clip = [](const char *AContainer, const char *AExt, const char *AVideo,
                  std::vector<qvtest::TAudioTrack> AAudio) {
-    qvtest::TClipSpec s;
+    qvtest::TClipParams s;
     s.Container = AContainer;
     s.Extension = AExt;
     s.DurationSec = 0.2;
@@ -49,10 +49,10 @@ int main(int argc, char **argv) {
             : clip("mp2", "mp3", "", {qvtest::Track("mp2", 44100, 2, 64000)})},
       {"wav", 7, clip("wav", "wav", "", {qvtest::Track("pcm_s16le", 8000, 1)})},
   };
-  seeds[6].Spec.Tags = {{"title", "t"}, {"artist", "a"}, {"track", "3/9"}};
-  seeds[2].Spec.AudioFirst = true;
+  seeds[6].Params.Tags = {{"title", "t"}, {"artist", "a"}, {"track", "3/9"}};
+  seeds[2].Params.AudioFirst = true;
   for (const TSeed &seed : seeds) {
-    const std::string clipFile = qvtest::MakeClip(seed.Spec);
+    const std::string clipFile = qvtest::MakeClip(seed.Params);
     std::ifstream in(clipFile, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::ofstream o(out / seed.Name, std::ios::binary);

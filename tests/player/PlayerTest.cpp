@@ -103,12 +103,12 @@ class PlayerTest : public ::testing::Test {
     ASSERT_TRUE(FFLoader().Load(kPlayerLibraries)) << FFLoader().LastErrMsg();
     // Events reach this thread only when the test pumps, as in a busy window program.
     SetMainThreadCaller(&Caller);
-    qvtest::TClipSpec spec;  // mpeg4 160 × 120, 25 fps, 16-bit tone, red top-left quadrant
-    spec.Container = "avi";
-    spec.Audio = {qvtest::Track("pcm_s16le", 22050, 1)};
-    ClipPath = qvtest::MakeClip(spec);
-    spec.DurationSec = 1.0;
-    ShortPath = qvtest::MakeClip(spec);
+    qvtest::TClipParams params;  // mpeg4 160 × 120, 25 fps, 16-bit tone, red top-left quadrant
+    params.Container = "avi";
+    params.Audio = {qvtest::Track("pcm_s16le", 22050, 1)};
+    ClipPath = qvtest::MakeClip(params);
+    params.DurationSec = 1.0;
+    ShortPath = qvtest::MakeClip(params);
     TonePath = qvtest::Fixture(qvtest::TFixture::Wav);
     Dir = qvtest::FixtureDir();
     ff::util.av_log_set_level(AV_LOG_QUIET);
@@ -632,13 +632,13 @@ struct TWaveSurface : IVideoSurface {
 TEST_F(PlayerTest, SwitchingTheAudioStreamWhilePlayingPlaysTheOtherTrack) {
   // Two tones: 440 Hz on stream 0, 660 Hz on stream 1; 200 samples at 22.05 kHz show
   // about 8 resp. 12 sign changes.
-  qvtest::TClipSpec spec;
-  spec.Container = "matroska";
-  spec.Extension = "mkv";
-  spec.VideoCodec.clear();
-  spec.DurationSec = 3.0;
-  spec.Audio = {qvtest::Track("pcm_s16le", 22050, 1), qvtest::Track("pcm_s16le", 22050, 1)};
-  const std::string twoTones = qvtest::MakeClip(spec);
+  qvtest::TClipParams params;
+  params.Container = "matroska";
+  params.Extension = "mkv";
+  params.VideoCodec.clear();
+  params.DurationSec = 3.0;
+  params.Audio = {qvtest::Track("pcm_s16le", 22050, 1), qvtest::Track("pcm_s16le", 22050, 1)};
+  const std::string twoTones = qvtest::MakeClip(params);
 
   TFFPlayer player;
   TRecorder rec;
@@ -681,13 +681,13 @@ TEST_F(PlayerTest, SwitchingTheAudioStreamOfAVideoKeepsThePictureGoing) {
 }
 
 TEST_F(PlayerTest, CoverArtOfASongIsNotPlayedAsItsVideo) {
-  qvtest::TClipSpec spec;  // mp3 with a JPEG cover as stream 1
-  spec.Container = "mp3";
-  spec.VideoCodec.clear();
-  spec.Audio = {qvtest::Track("libmp3lame", 44100, 2, 128000)};
-  spec.CoverPicture = true;
+  qvtest::TClipParams params;  // mp3 with a JPEG cover as stream 1
+  params.Container = "mp3";
+  params.VideoCodec.clear();
+  params.Audio = {qvtest::Track("libmp3lame", 44100, 2, 128000)};
+  params.CoverPicture = true;
   if (!qvtest::HasEncoder("libmp3lame")) GTEST_SKIP() << "no MP3 encoder";
-  const std::string song = qvtest::MakeClip(spec);
+  const std::string song = qvtest::MakeClip(params);
 
   TFFPlayer player;
   TRecorder rec;

@@ -296,12 +296,12 @@ TEST_F(Probe, BorrowedContainerSurvivesCloseFile) {
 // A QuickTime file padded with zeros stays loadable: the reader takes the zeros for one last
 // atom that runs to the end of the file and skips it.
 TEST_F(Probe, SizeLineFollowsTheSizeThresholdsUpToSparseGigabytes) {
-  qvtest::TClipSpec spec;
-  spec.Container = "mov";
-  spec.VideoCodec.clear();
-  spec.DurationSec = 0.02;
-  spec.Audio = {qvtest::Track("pcm_s16le", 8000, 1)};
-  const std::string wav = qvtest::MakeClip(spec);
+  qvtest::TClipParams params;
+  params.Container = "mov";
+  params.VideoCodec.clear();
+  params.DurationSec = 0.02;
+  params.Audio = {qvtest::Track("pcm_s16le", 8000, 1)};
+  const std::string wav = qvtest::MakeClip(params);
   ASSERT_LT(std::filesystem::file_size(wav), 1024u);
   struct TSize {
     int64_t Bytes;
@@ -325,7 +325,7 @@ TEST_F(Probe, SizeLineFollowsTheSizeThresholdsUpToSparseGigabytes) {
 }
 
 TEST_F(Probe, UnknownDurationAndBitRateShowNA) {
-  qvtest::TClipSpec raw;
+  qvtest::TClipParams raw;
   raw.Container = "m4v";
   raw.Audio.clear();
   ASSERT_TRUE(P.LoadFile(qvtest::MakeClip(raw))) << P.LastErrMsg();
@@ -357,12 +357,12 @@ TEST(ProbeText, RateNumbersUseTwoDecimalsWholeNumbersOrThousands) {
 // The whole text of a transport stream: program block with its tags, then the program's
 // streams; a stream whose only tag is "language" shows it in the line and gets no block.
 TEST_F(Probe, InformationTextOfAProgramStreamLineForLine) {
-  qvtest::TClipSpec spec;
-  spec.Container = "mpegts";
-  spec.Extension = "ts";
-  spec.VideoCodec = "mpeg2video";
-  spec.Audio = {qvtest::Track("mp2", 44100, 2, 128000, "eng")};
-  const std::string path = qvtest::MakeClip(spec);
+  qvtest::TClipParams params;
+  params.Container = "mpegts";
+  params.Extension = "ts";
+  params.VideoCodec = "mpeg2video";
+  params.Audio = {qvtest::Track("mp2", 44100, 2, 128000, "eng")};
+  const std::string path = qvtest::MakeClip(params);
   ASSERT_TRUE(P.LoadFile(path));
   const std::vector<std::string> lines = Lines(P.FileInfoText());
   const std::vector<std::string> expected = {
@@ -406,12 +406,12 @@ TEST_F(Probe, TagsFillTheFileRecordAndTheMetadataBlock) {
 
 // The time stamp is shown in local time with the standard offset only (no daylight saving).
 TEST_F(Probe, TimeStampLineUsesTheStandardTimeZoneOffset) {
-  qvtest::TClipSpec spec;
-  spec.Container = "matroska";
-  spec.Extension = "mkv";
-  spec.DurationSec = 0.5;
-  spec.Tags = {{"creation_time", "2020-07-02T03:04:05.000000Z"}};
-  ASSERT_TRUE(P.LoadFile(qvtest::MakeClip(spec)));
+  qvtest::TClipParams params;
+  params.Container = "matroska";
+  params.Extension = "mkv";
+  params.DurationSec = 0.5;
+  params.Tags = {{"creation_time", "2020-07-02T03:04:05.000000Z"}};
+  ASSERT_TRUE(P.LoadFile(qvtest::MakeClip(params)));
   EXPECT_EQ(P.FileStreamInfo().TimeStamp, 1593659045);
   const char *oldTz = getenv("TZ");
   const std::string saved = oldTz ? oldTz : "";
@@ -423,14 +423,14 @@ TEST_F(Probe, TimeStampLineUsesTheStandardTimeZoneOffset) {
 }
 
 TEST_F(Probe, VideoRatesFollowTheNumberRules) {
-  qvtest::TClipSpec spec;
-  spec.Container = "matroska";
-  spec.Extension = "mkv";
-  spec.DurationSec = 0.5;
-  spec.FrameRateNum = 30000;
-  spec.FrameRateDen = 1001;
-  spec.Audio.clear();
-  ASSERT_TRUE(P.LoadFile(qvtest::MakeClip(spec)));
+  qvtest::TClipParams params;
+  params.Container = "matroska";
+  params.Extension = "mkv";
+  params.DurationSec = 0.5;
+  params.FrameRateNum = 30000;
+  params.FrameRateDen = 1001;
+  params.Audio.clear();
+  ASSERT_TRUE(P.LoadFile(qvtest::MakeClip(params)));
   const std::string line = LineStartingWith(P.FileInfoText(), "Stream #0");
   EXPECT_NE(line.find(", 29.97 fps, 29.97 tbr, 1k tbn, StartTime: 0.000000"), std::string::npos)
       << line;

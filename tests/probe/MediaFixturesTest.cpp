@@ -79,15 +79,15 @@ TEST(FixtureFiles, Mp3AviAndFlvCarryMp3WhenTheEncoderIsThere) {
             std::string(lame ? "mp3" : "aac") + "|audio|44100|2\nflv1|video|160|120\n");
 }
 
-TEST(FixtureFiles, SameSpecIsWrittenOnceAndIsDeterministic) {
-  qvtest::TClipSpec spec;
-  spec.DurationSec = 0.4;
-  spec.Container = "avi";
-  spec.Audio = {qvtest::Track("pcm_s16le", 8000, 1)};
-  const std::string a = qvtest::MakeClip(spec);
-  EXPECT_EQ(qvtest::MakeClip(spec), a);
+TEST(FixtureFiles, SameParamsAreWrittenOnceAndIsDeterministic) {
+  qvtest::TClipParams params;
+  params.DurationSec = 0.4;
+  params.Container = "avi";
+  params.Audio = {qvtest::Track("pcm_s16le", 8000, 1)};
+  const std::string a = qvtest::MakeClip(params);
+  EXPECT_EQ(qvtest::MakeClip(params), a);
   const std::string b = qvtest::FixtureDir() + "/again.avi";
-  qvtest::WriteClip(spec, b);
+  qvtest::WriteClip(params, b);
   auto bytes = [](const std::string &p) {
     std::FILE *f = std::fopen(p.c_str(), "rb");
     std::string s;
@@ -107,9 +107,9 @@ TEST(FixtureFiles, BrokenFilesAreWhatTheySay) {
 }
 
 TEST(FixtureFiles, UnknownEncoderIsReported) {
-  qvtest::TClipSpec spec;
-  spec.VideoCodec = "no-such-encoder";
-  EXPECT_THROW((void)qvtest::MakeClip(spec), std::runtime_error);
+  qvtest::TClipParams params;
+  params.VideoCodec = "no-such-encoder";
+  EXPECT_THROW((void)qvtest::MakeClip(params), std::runtime_error);
 }
 
 }  // namespace

@@ -145,19 +145,19 @@ void WritePackets(AVFormatContext *AOc, TOutStream &AOs) {
   }
 }
 
-void AddVideo(AVFormatContext *AOc, const TClipSpec &ASpec, std::vector<TOutStream> &AOut) {
-  const AVCodec *enc = codec.avcodec_find_encoder_by_name(ASpec.VideoCodec.c_str());
-  if (!enc) throw std::runtime_error("no encoder " + ASpec.VideoCodec);
+void AddVideo(AVFormatContext *AOc, const TClipParams &AParams, std::vector<TOutStream> &AOut) {
+  const AVCodec *enc = codec.avcodec_find_encoder_by_name(AParams.VideoCodec.c_str());
+  if (!enc) throw std::runtime_error("no encoder " + AParams.VideoCodec);
   TOutStream os;
   os.Video = true;
   os.Stream = format.avformat_new_stream(AOc, nullptr);
   os.Ctx.reset(codec.avcodec_alloc_context3(enc));
   AVCodecContext *c = os.Ctx.get();
-  c->width = ASpec.Width;
-  c->height = ASpec.Height;
-  c->time_base = AVRational{ASpec.FrameRateDen, ASpec.FrameRateNum};
-  c->framerate = AVRational{ASpec.FrameRateNum, ASpec.FrameRateDen};
-  c->bit_rate = ASpec.VideoBitRate;
+  c->width = AParams.Width;
+  c->height = AParams.Height;
+  c->time_base = AVRational{AParams.FrameRateDen, AParams.FrameRateNum};
+  c->framerate = AVRational{AParams.FrameRateNum, AParams.FrameRateDen};
+  c->bit_rate = AParams.VideoBitRate;
   c->gop_size = 12;
   c->pix_fmt = AV_PIX_FMT_YUV420P;
   if (enc->pix_fmts) {
@@ -166,7 +166,7 @@ void AddVideo(AVFormatContext *AOc, const TClipSpec &ASpec, std::vector<TOutStre
       has420 |= *p == AV_PIX_FMT_YUV420P;
     if (!has420) c->pix_fmt = enc->pix_fmts[0];
   }
-  if (ASpec.VideoCodec != "libx264") {
+  if (AParams.VideoCodec != "libx264") {
     c->thread_count = 1;
     c->flags |= AV_CODEC_FLAG_BITEXACT;
   } else {
@@ -175,14 +175,14 @@ void AddVideo(AVFormatContext *AOc, const TClipSpec &ASpec, std::vector<TOutStre
   if (AOc->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   {
     std::lock_guard<std::mutex> lock(CodecLock());
-    Check(codec.avcodec_open2(c, enc, nullptr), "open encoder " + ASpec.VideoCodec);
+    Check(codec.avcodec_open2(c, enc, nullptr), "open encoder " + AParams.VideoCodec);
   }
   Check(codec.avcodec_parameters_from_context(os.Stream->codecpar, c), "stream parameters");
   os.Stream->time_base = c->time_base;
   os.Stream->avg_frame_rate = c->framerate;
-  if (!ASpec.VideoLanguage.empty())
-    util.av_dict_set(&os.Stream->metadata, "language", ASpec.VideoLanguage.c_str(), 0);
-  os.EndPts = std::llround(ASpec.DurationSec * ASpec.FrameRateNum / ASpec.FrameRateDen);
+  if (!AParams.VideoLanguage.empty())
+    util.av_dict_set(&os.Stream->metadata, "language", AParams.VideoLanguage.c_str(), 0);
+  os.EndPts = std::llround(AParams.DurationSec * AParams.FrameRateNum / AParams.FrameRateDen);
 
   os.Frame.reset(util.av_frame_alloc());
   os.Frame->format = c->pix_fmt;
@@ -238,7 +238,7 @@ void AddAudio(AVFormatContext *AOc, const TAudioTrack &ATrack, int ATrackNo, dou
   AOut.push_back(std::move(os));
 }
 
-void AddSubtitle(AVFormatContext *AOc, const TClipSpec &ASpec, const TSubtitleTrack &ATrack,
+void AddSubtitle(AVFormatContext *AOc, const TClipParams &AParams, const TSubtitleTrack &ATrack,
                  std::vector<TSubtitleOut> &AOut) {
   const AVCodec *enc = codec.avcodec_find_encoder_by_name(ATrack.Codec.c_str());
   if (!enc) throw std::runtime_error("no encoder " + ATrack.Codec);
@@ -248,8 +248,8 @@ void AddSubtitle(AVFormatContext *AOc, const TClipSpec &ASpec, const TSubtitleTr
   os.Ctx.reset(codec.avcodec_alloc_context3(enc));
   AVCodecContext *c = os.Ctx.get();
   c->time_base = AVRational{1, 1000};
-  c->width = ASpec.Width;
-  c->height = ASpec.Height;
+  c->width = AParams.Width;
+  c->height = AParams.Height;
   if (!os.Bitmap) {
     c->subtitle_header = reinterpret_cast<uint8_t *>(util.av_strdup(kAssHeader));
     c->subtitle_header_size = static_cast<int>(sizeof kAssHeader - 1);
@@ -266,8 +266,8 @@ void AddSubtitle(AVFormatContext *AOc, const TClipSpec &ASpec, const TSubtitleTr
 }
 
 // Encodes every cue of a subtitle stream; the muxer interleaves them with the rest.
-void WriteSubtitles(AVFormatContext *AOc, const TClipSpec &ASpec, TSubtitleOut &AOs) {
-  const int w = (ASpec.Width / 2) & ~1, h = (ASpec.Height / 8) & ~1;
+void WriteSubtitles(AVFormatContext *AOc, const TClipParams &AParams, TSubtitleOut &AOs) {
+  const int w = (AParams.Width / 2) & ~1, h = (AParams.Height / 8) & ~1;
   std::vector<uint8_t> indexes(static_cast<size_t>(w) * h, 1);
   const uint32_t palette[2] = {0x00000000u, 0xff000000u | (AOs.Track->BoxColour & 0xffffffu)};
   std::vector<uint8_t> buf(1 << 16);
@@ -277,8 +277,8 @@ void WriteSubtitles(AVFormatContext *AOc, const TClipSpec &ASpec, TSubtitleOut &
     std::string line = "0,0,Default,,0,0,0,," + cue.Text;
     if (AOs.Bitmap) {
       rect.type = SUBTITLE_BITMAP;
-      rect.x = ASpec.Width / 8;
-      rect.y = ASpec.Height * 3 / 4;
+      rect.x = AParams.Width / 8;
+      rect.y = AParams.Height * 3 / 4;
       rect.w = w;
       rect.h = h;
       rect.nb_colors = 2;
@@ -312,13 +312,13 @@ void WriteSubtitles(AVFormatContext *AOc, const TClipSpec &ASpec, TSubtitleOut &
 }
 
 // Cover art: one JPEG picture in a stream marked as an attached picture.
-AVStream *AddCover(AVFormatContext *AOc, const TClipSpec &ASpec, ff::CodecContextPtr &ACtx) {
+AVStream *AddCover(AVFormatContext *AOc, const TClipParams &AParams, ff::CodecContextPtr &ACtx) {
   const AVCodec *enc = codec.avcodec_find_encoder_by_name("mjpeg");
   if (!enc) throw std::runtime_error("no encoder mjpeg");
   ACtx.reset(codec.avcodec_alloc_context3(enc));
   AVCodecContext *c = ACtx.get();
-  c->width = ASpec.Width;
-  c->height = ASpec.Height;
+  c->width = AParams.Width;
+  c->height = AParams.Height;
   c->time_base = AVRational{1, 25};
   c->pix_fmt = AV_PIX_FMT_YUVJ420P;
   Check(codec.avcodec_open2(c, enc, nullptr), "open encoder mjpeg");
@@ -420,7 +420,7 @@ TFixtureStore &Store() {
   return store;
 }
 
-std::string SpecKey(const TClipSpec &S) {
+std::string ParamsKey(const TClipParams &S) {
   std::ostringstream k;
   k << S.Container << '|' << S.Extension << '|' << S.DurationSec << '|' << S.VideoCodec << '|'
     << S.Width << 'x' << S.Height << '|' << S.FrameRateNum << '/' << S.FrameRateDen << '|'
@@ -441,8 +441,8 @@ std::string Mp3Codec() {
   return HasEncoder("libmp3lame") ? "libmp3lame" : "mp2";
 }
 
-TClipSpec NamedSpec(TFixture AKind) {
-  TClipSpec s;
+TClipParams NamedParams(TFixture AKind) {
+  TClipParams s;
   switch (AKind) {
     case TFixture::Mp4:
       break;
@@ -539,40 +539,40 @@ bool HasEncoder(const std::string &AName) {
   return codec.avcodec_find_encoder_by_name(AName.c_str()) != nullptr;
 }
 
-void WriteClip(const TClipSpec &ASpec, const std::string &APath) {
+void WriteClip(const TClipParams &AParams, const std::string &APath) {
   EnsureLoaded();
   TOutput out;
-  Check(format.avformat_alloc_output_context2(&out.Ctx, nullptr, ASpec.Container.c_str(),
+  Check(format.avformat_alloc_output_context2(&out.Ctx, nullptr, AParams.Container.c_str(),
                                               APath.c_str()),
-        "muxer " + ASpec.Container);
+        "muxer " + AParams.Container);
   AVFormatContext *oc = out.Ctx;
   oc->flags |= AVFMT_FLAG_BITEXACT;
-  for (const auto &[k, v] : ASpec.Tags) util.av_dict_set(&oc->metadata, k.c_str(), v.c_str(), 0);
+  for (const auto &[k, v] : AParams.Tags) util.av_dict_set(&oc->metadata, k.c_str(), v.c_str(), 0);
 
   std::vector<TOutStream> streams;
   auto addAudio = [&] {
-    for (size_t i = 0; i < ASpec.Audio.size(); ++i)
-      AddAudio(oc, ASpec.Audio[i], static_cast<int>(i), ASpec.DurationSec, streams);
+    for (size_t i = 0; i < AParams.Audio.size(); ++i)
+      AddAudio(oc, AParams.Audio[i], static_cast<int>(i), AParams.DurationSec, streams);
   };
-  if (ASpec.AudioFirst) addAudio();
-  if (!ASpec.VideoCodec.empty()) AddVideo(oc, ASpec, streams);
-  if (!ASpec.AudioFirst) addAudio();
+  if (AParams.AudioFirst) addAudio();
+  if (!AParams.VideoCodec.empty()) AddVideo(oc, AParams, streams);
+  if (!AParams.AudioFirst) addAudio();
   if (streams.empty()) throw std::runtime_error("a clip needs at least one stream");
   std::vector<TSubtitleOut> subtitles;
-  for (const TSubtitleTrack &t : ASpec.Subtitles) AddSubtitle(oc, ASpec, t, subtitles);
+  for (const TSubtitleTrack &t : AParams.Subtitles) AddSubtitle(oc, AParams, t, subtitles);
   ff::CodecContextPtr coverCtx;
-  AVStream *cover = ASpec.CoverPicture ? AddCover(oc, ASpec, coverCtx) : nullptr;
+  AVStream *cover = AParams.CoverPicture ? AddCover(oc, AParams, coverCtx) : nullptr;
 
   if (!(oc->oformat->flags & AVFMT_NOFILE))
     Check(format.avio_open(&oc->pb, APath.c_str(), AVIO_FLAG_WRITE), "open " + APath);
   AVDictionary *opts = nullptr;
-  for (const auto &[k, v] : ASpec.MuxerOptions) util.av_dict_set(&opts, k.c_str(), v.c_str(), 0);
+  for (const auto &[k, v] : AParams.MuxerOptions) util.av_dict_set(&opts, k.c_str(), v.c_str(), 0);
   ff::DictPtr optsOwner;
   const int hr = format.avformat_write_header(oc, &opts);
   optsOwner.reset(opts);
   Check(hr, "write header");
   if (cover) WriteCover(oc, cover, coverCtx.get());
-  for (TSubtitleOut &os : subtitles) WriteSubtitles(oc, ASpec, os);
+  for (TSubtitleOut &os : subtitles) WriteSubtitles(oc, AParams, os);
 
   // Interleave by time: always encode the stream that is furthest behind.
   for (;;) {
@@ -606,14 +606,14 @@ std::string FixtureDir() {
   return Store().DirLocked();
 }
 
-std::string MakeClip(const TClipSpec &ASpec) {
+std::string MakeClip(const TClipParams &AParams) {
   TFixtureStore &st = Store();
   std::lock_guard<std::mutex> lock(st.Lock);
-  const std::string key = SpecKey(ASpec);
+  const std::string key = ParamsKey(AParams);
   if (auto it = st.Clips.find(key); it != st.Clips.end()) return it->second;
-  const std::string path = st.NewPath(ASpec.Extension.empty() ? ASpec.Container : ASpec.Extension);
+  const std::string path = st.NewPath(AParams.Extension.empty() ? AParams.Container : AParams.Extension);
   try {
-    WriteClip(ASpec, path);
+    WriteClip(AParams, path);
   } catch (...) {
     std::error_code ec;
     std::filesystem::remove(path, ec);
@@ -644,7 +644,7 @@ std::string Fixture(TFixture AKind) {
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   } else {
-    path = MakeClip(NamedSpec(AKind));
+    path = MakeClip(NamedParams(AKind));
   }
   std::lock_guard<std::mutex> lock(Store().Lock);
   Store().Named[AKind] = path;

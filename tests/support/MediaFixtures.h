@@ -8,9 +8,9 @@
 //
 // Usage:
 //   std::string path = qvtest::Fixture(qvtest::TFixture::Mp4);          // cached
-//   qvtest::TClipSpec spec; spec.Container = "matroska"; spec.Extension = "mkv";
-//   spec.Audio = {qvtest::Track("flac", 48000, 6)};
-//   std::string path2 = qvtest::MakeClip(spec);                          // cached by spec
+//   qvtest::TClipParams params; params.Container = "matroska"; params.Extension = "mkv";
+//   params.Audio = {qvtest::Track("flac", 48000, 6)};
+//   std::string path2 = qvtest::MakeClip(params);                          // cached by params
 //
 // Every call loads the queue's library set first (FFLoader().Load(kQueueLibraries)) when it
 // is not loaded yet. Files live in one temporary folder per process that is removed when
@@ -67,7 +67,7 @@ struct TSubtitleTrack {
   uint32_t BoxColour = 0xffff00;
 };
 
-struct TClipSpec {
+struct TClipParams {
   std::string Container =
       "mp4";              // muxer short name ("mp4", "avi", "matroska", "vob", "mpegts", ...)
   std::string Extension;  // file extension without dot; empty = Container
@@ -94,10 +94,10 @@ struct TClipSpec {
   std::map<std::string, std::string> MuxerOptions;
 };
 
-// Writes a clip to a fresh file and returns its path (cached by spec within the process).
-[[nodiscard]] std::string MakeClip(const TClipSpec &ASpec);
+// Writes a clip to a fresh file and returns its path (cached by params within the process).
+[[nodiscard]] std::string MakeClip(const TClipParams &AParams);
 // Writes a clip to the given path (no caching). Raises std::runtime_error on failure.
-void WriteClip(const TClipSpec &ASpec, const std::string &APath);
+void WriteClip(const TClipParams &AParams, const std::string &APath);
 
 enum class TFixture {
   Mp4,            // mpeg4 160x120 25 fps + aac stereo 44.1 kHz, 2 s
