@@ -31,6 +31,7 @@
 #include "PresetsLink.h"
 #include "ScriptedPlatform.h"
 #include "TempDir.h"
+#include "WindowWithDialogs.h"
 
 namespace fs = std::filesystem;
 
@@ -81,48 +82,15 @@ std::string ContainerFamily(const std::string &AMuxer) {
   return it == families.end() ? AMuxer : it->second;
 }
 
-class AllPresetsTest : public ::testing::TestWithParam<int> {
+class AllPresetsTest : public ::testing::TestWithParam<int>, protected TWindowWithDialogs {
  protected:
-  TTempDir dir;
-  TScriptedPlatform platform;
-  std::unique_ptr<TForm1> form1;
-  std::unique_ptr<TPresetsLink> link;
-  std::unique_ptr<TForm7> form7;
-  std::unique_ptr<TForm8> form8;
-
   void SetUp() override {
-    TAppPaths p;
-    p.ProgramDir = dir / "bin";
-    p.HomeDir = dir / "home";
-    p.ConfigHome = dir / "home/.config";
-    for (const std::string &d : {p.ProgramDir, p.HomeDir, dir / "out"}) fs::create_directories(d);
-    form1 = std::make_unique<TForm1>(platform, p);
-    link = std::make_unique<TPresetsLink>(*form1, platform);
-    form7 = std::make_unique<TForm7>(form1->Profile, *link, form1.get());
-    form8 = std::make_unique<TForm8>(form1->Profile, *link, form7.get(), form1.get());
-    form1->SetFormatDialogs(form7.get(), form8.get());
+    OpenWindow({dir / "out"});
     form1->FileOutPutPath = dir / "out";
     form1->Edit1->setText(QString::fromStdString(form1->FileOutPutPath));
     form1->cbCompletionAction->setCurrentIndex(0);
   }
-  void TearDown() override {
-    form1->FormCloseQuery();
-    form8.reset();
-    form7.reset();
-    form1.reset();
-  }
-
-  static void WhenModal(QDialog *dialog, std::function<void()> act) {
-    auto *poll = new QTimer(dialog);
-    poll->setInterval(5);
-    QObject::connect(poll, &QTimer::timeout, dialog, [dialog, poll, act = std::move(act)] {
-      if (QApplication::activeModalWidget() != dialog) return;
-      poll->stop();
-      poll->deleteLater();
-      act();
-    });
-    poll->start();
-  }
+  void TearDown() override { CloseWindow(); }
 
   void AnswerChooser(int ABar, int APosition) {
     WhenModal(form7.get(), [this, ABar, APosition] {

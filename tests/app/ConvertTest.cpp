@@ -26,6 +26,7 @@
 #include "PresetsLink.h"
 #include "ScriptedPlatform.h"
 #include "TempDir.h"
+#include "WindowWithDialogs.h"
 
 namespace fs = std::filesystem;
 
@@ -37,55 +38,23 @@ constexpr int kAviXvid = 1602;    // ".avi", mpeg4 with the tag XVID
 constexpr int kMp4X264 = 2701;    // ".mp4", libx264
 constexpr int kMovDefault = 103;  // ".mov", no video codec: the container's H.264
 
-class ConvertTest : public ::testing::Test {
+class ConvertTest : public ::testing::Test, protected TWindowWithDialogs {
  protected:
-  TTempDir dir;
-  TScriptedPlatform platform;
-  std::unique_ptr<TForm1> form1;
-  std::unique_ptr<TPresetsLink> link;
-  std::unique_ptr<TForm7> form7;
-  std::unique_ptr<TForm8> form8;
   std::string out = dir / "out";
   std::string src = dir / "src";
 
   void SetUp() override {
-    TAppPaths p;
-    p.ProgramDir = dir / "bin";
-    p.HomeDir = dir / "home";
-    p.ConfigHome = dir / "home/.config";
-    for (const std::string &d : {p.ProgramDir, p.HomeDir, out, src}) fs::create_directories(d);
-    form1 = std::make_unique<TForm1>(platform, p);
-    link = std::make_unique<TPresetsLink>(*form1, platform);
-    form7 = std::make_unique<TForm7>(form1->Profile, *link, form1.get());
-    form8 = std::make_unique<TForm8>(form1->Profile, *link, form7.get(), form1.get());
-    form1->SetFormatDialogs(form7.get(), form8.get());
+    OpenWindow({out, src});
     SetOutputFolder(out);
     form1->cbCompletionAction->setCurrentIndex(2);
   }
-  void TearDown() override {
-    form1->FormCloseQuery();
-    form8.reset();
-    form7.reset();
-    form1.reset();
-  }
+  void TearDown() override { CloseWindow(); }
 
   void SetOutputFolder(const std::string &AFolder) {
     form1->FileOutPutPath = AFolder;
     form1->Edit1->setText(QString::fromStdString(AFolder));
   }
 
-  // Runs act once dialog is the modal one.
-  static void WhenModal(QDialog *dialog, std::function<void()> act) {
-    auto *poll = new QTimer(dialog);
-    poll->setInterval(5);
-    QObject::connect(poll, &QTimer::timeout, dialog, [dialog, poll, act = std::move(act)] {
-      if (QApplication::activeModalWidget() != dialog) return;
-      poll->stop();
-      poll->deleteLater();
-      act();
-    });
-    poll->start();
-  }
 
   // The next chooser picks the preset and confirms its preselected options.
   void AnswerChooser(int APresetId) {

@@ -16,49 +16,19 @@
 #include "PresetsLink.h"
 #include "ScriptedPlatform.h"
 #include "TempDir.h"
+#include "WindowWithDialogs.h"
 
 namespace {
 
-class PresetsLinkTest : public ::testing::Test {
+class PresetsLinkTest : public ::testing::Test, protected TWindowWithDialogs {
  protected:
-  TTempDir dir;
-  TScriptedPlatform platform;
-  std::unique_ptr<TForm1> form1;
-  std::unique_ptr<TPresetsLink> link;
-  std::unique_ptr<TForm7> form7;
-  std::unique_ptr<TForm8> form8;
-
-  void SetUp() override {
-    TAppPaths p;
-    p.ProgramDir = dir / "bin";
-    p.HomeDir = dir / "home";
-    p.ConfigHome = dir / "home/.config";
-    std::filesystem::create_directories(p.ProgramDir);
-    std::filesystem::create_directories(p.HomeDir);
-    form1 = std::make_unique<TForm1>(platform, p);
-    link = std::make_unique<TPresetsLink>(*form1, platform);
-    form7 = std::make_unique<TForm7>(form1->Profile, *link, form1.get());
-    form8 = std::make_unique<TForm8>(form1->Profile, *link, form7.get(), form1.get());
-    form1->SetFormatDialogs(form7.get(), form8.get());
-  }
+  void SetUp() override { OpenWindow(); }
   void TearDown() override {
     form8.reset();
     form7.reset();
   }
 };
 
-// Runs act once dialog is the modal one.
-void WhenModal(QDialog *dialog, std::function<void()> act) {
-  auto *poll = new QTimer(dialog);
-  poll->setInterval(5);
-  QObject::connect(poll, &QTimer::timeout, dialog, [dialog, poll, act = std::move(act)] {
-    if (QApplication::activeModalWidget() != dialog) return;
-    poll->stop();
-    poll->deleteLater();
-    act();
-  });
-  poll->start();
-}
 
 }  // namespace
 
